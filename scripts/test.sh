@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Sets up what is missing, then builds and runs every test twice: a plain debug build, and a
+# build under AddressSanitizer and UndefinedBehaviorSanitizer so that a memory error fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+scripts/check-format.sh
+
+export QT_QPA_PLATFORM=offscreen
+for preset in debug asan; do
+    echo "=== $preset ==="
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+    ctest --preset "$preset" -j2
+done

@@ -1,0 +1,120 @@
+#include "HttpTransport.h"
+
+#include <memory>
+#include <mutex>
+
+#include <curl/curl.h>
+
+#include "ZelvanError.h"
+
+namespace {
+
+struct TCurlDeleter {
+    void operator()(CURL* AHandle) const { curl_easy_cleanup(AHandle); }
+    void operator()(curl_slist* AList) const { curl_slist_free_all(AList); }
+};
+using TCurlHandle = std::unique_ptr<CURL, TCurlDeleter>;
+using TCurlHeaders = std::unique_ptr<curl_slist, TCurlDeleter>;
+
+void InitCurlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct TSink {
+    std::string Body;
+    bool TooLarge = false;
+};
+
+size_t Collect(char* AData, size_t ASize, size_t ACount, void* AUser) {
+    auto* sink = static_cast<TSink*>(AUser);
+    const size_t bytes = ASize * ACount;
+    if (sink->Body.size() + bytes > THttpTransport::MaxBodyBytes) {
+        sink->TooLarge = true;
+        return 0;  // makes libcurl abort the transfer
+    }
+    sink->Body.append(AData, bytes);
+    return bytes;
+}
+
+void Append(TCurlHeaders& AList, const std::string& ALine) {
+    curl_slist* grown = curl_slist_append(AList.get(), ALine.c_str());
+    if (grown == nullptr) throw std::bad_alloc();
+    AList.release();
+    AList.reset(grown);
+}
+
+TCurlHeaders MakeHeaders(bool AIsPost, const std::string& AToken) {
+    TCurlHeaders headers;
+    if (AIsPost) {
+        Append(headers, "Content-Type: application/json; charset=utf-8");
+        // libcurl would otherwise wait for "100 Continue" before sending a larger body.
+        Append(headers, "Expect:");
+    } else {
+        Append(headers, "Pragma: no-cache");
+    }
+    // Every reply is fetched fresh from the server; no cache in between may answer for it.
+    Append(headers, "Cache-Control: no-cache");
+    if (!AToken.empty()) Append(headers, "Authorization: Bearer " + AToken);
+    return headers;
+}
+
+THttpReply Exchange(const std::string& AUrl, const std::string* APostBody,
+                    const std::string& AToken) {
+    InitCurlOnce();
+    TCurlHandle curl(curl_easy_init());
+    if (!curl) return {};
+    TCurlHeaders headers = MakeHeaders(APostBody != nullptr, AToken);
+    TSink sink;
+    CURL* h = curl.get();
+    curl_easy_setopt(h, CURLOPT_URL, AUrl.c_str());
+    curl_easy_setopt(h, CURLOPT_USERAGENT, THttpTransport::UserAgent);
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    const THttpLimits limits = THttpTransport::Limits();
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, limits.ConnectTimeoutSeconds);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, limits.StallTimeoutSeconds);
+    curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE,
+                     static_cast<curl_off_t>(THttpTransport::MaxBodyBytes));
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Collect);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
+    if (APostBody != nullptr) {
+        curl_easy_setopt(h, CURLOPT_POST, 1L);
+        curl_easy_setopt(h, CURLOPT_POSTFIELDS, APostBody->data());
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(APostBody->size()));
+    }
+
+    const CURLcode result = curl_easy_perform(h);
+    if (sink.TooLarge || result == CURLE_FILESIZE_EXCEEDED)
+        throw EZelvanError("The server's reply is too large (more than 64 MiB).");
+
+    THttpReply reply;
+    // A reply that stalled is no reply: a status that did arrive would otherwise pass a body
+    // cut off at an arbitrary point as a success.
+    if (result == CURLE_OPERATION_TIMEDOUT) return reply;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &reply.StatusCode);
+    reply.Body = std::move(sink.Body);
+    return reply;
+}
+
+}  // namespace
+
+THttpLimits& THttpTransport::Limits() {
+    static THttpLimits limits;
+    return limits;
+}
+
+THttpReply THttpTransport::Get(const std::string& AUrl, const std::string& AToken) {
+    return Exchange(AUrl, nullptr, AToken);
+}
+
+THttpReply THttpTransport::Post(const std::string& AUrl, const std::string& ABody,
+                                const std::string& AToken) {
+    return Exchange(AUrl, &ABody, AToken);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+// One blocking HTTP exchange on libcurl's easy interface. Nothing is kept between calls: every
+// call opens its own handle and releases everything it acquired before it returns.
+//
+// Every exchange is bounded so that a silent server can never hold the window for good: the
+// connection must be made within 15 s, and the reply may not stall for longer than 30 s. A reply
+// body above MaxBodyBytes is refused with EZelvanError.
+
+struct THttpReply {
+    long StatusCode = 0;  // 0 when no status arrived
+    std::string Body;     // the bytes received, also when the exchange broke off
+};
+
+struct THttpLimits {
+    long ConnectTimeoutSeconds = 15;
+    long StallTimeoutSeconds = 30;
+};
+
+class THttpTransport {
+public:
+    static constexpr std::size_t MaxBodyBytes = 64u * 1024u * 1024u;
+    static constexpr const char* UserAgent = "Zelvan/1.0";
+
+    // Process-wide; the tests shorten them so that a silent server is given up on quickly.
+    static THttpLimits& Limits();
+
+    // An empty AToken sends no Authorization header at all.
+    static THttpReply Get(const std::string& AUrl, const std::string& AToken);
+    static THttpReply Post(const std::string& AUrl, const std::string& ABody,
+                           const std::string& AToken);
+};

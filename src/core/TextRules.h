@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include <QString>
+#include <QStringView>
+
+// Reads a whole text as a signed 32-bit integer the way the configuration file and the settings
+// dialog have always read numbers: leading spaces, one optional "+" or "-", then decimal digits,
+// or hexadecimal digits after "$", "0x", "0X", "x" or "X". Anything else, including a trailing
+// blank or a decimal value outside the 32-bit range, gives nothing. Hexadecimal values up to
+// FFFFFFFF wrap into the signed range ($FFFFFFFF is -1).
+std::optional<std::int32_t> TryStrToInt(QStringView AText);
+std::optional<std::int32_t> TryStrToInt(std::string_view AText);
+
+// The same, with ADefault for a text that is no integer.
+std::int32_t StrToIntDef(QStringView AText, std::int32_t ADefault);
+
+// AText without the characters of code 32 or less (blanks and control characters) at both ends.
+QString TrimBlanks(const QString& AText);

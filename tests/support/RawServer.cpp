@@ -1,0 +1,55 @@
+#include "RawServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <stdexcept>
+#include <vector>
+
+TRawServer::TRawServer(std::string AReply, bool AHoldOpen)
+    : FReply(std::move(AReply)), FHoldOpen(AHoldOpen) {
+    FListener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (FListener < 0 || ::bind(FListener, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
+        ::listen(FListener, 8) != 0 ||
+        ::getsockname(FListener, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        throw std::runtime_error("raw test server: cannot listen");
+    FPort = ntohs(addr.sin_port);
+    FThread = std::thread([this] { Serve(); });
+}
+
+TRawServer::~TRawServer() {
+    FStopping = true;
+    FThread.join();
+    ::close(FListener);
+}
+
+std::string TRawServer::Url(const std::string& APath) const {
+    return "http://127.0.0.1:" + std::to_string(FPort) + APath;
+}
+
+void TRawServer::Serve() {
+    std::vector<int> held;
+    while (!FStopping) {
+        pollfd p{FListener, POLLIN, 0};
+        if (::poll(&p, 1, 50) <= 0) continue;
+        const int client = ::accept(FListener, nullptr, nullptr);
+        if (client < 0) continue;
+        // Read what the client sent first, so that closing does not turn into a reset.
+        char buffer[8192];
+        pollfd c{client, POLLIN, 0};
+        if (::poll(&c, 1, 1000) > 0) (void)::recv(client, buffer, sizeof buffer, 0);
+        if (!FReply.empty()) (void)::send(client, FReply.data(), FReply.size(), MSG_NOSIGNAL);
+        if (FHoldOpen)
+            held.push_back(client);
+        else
+            ::close(client);
+    }
+    for (const int fd : held) ::close(fd);
+}

@@ -1,0 +1,92 @@
+#include "ScriptedServer.h"
+
+std::string TScriptedServer::TRecord::Header(const std::string& AName) const {
+    const auto it = Headers.find(AName);
+    return it == Headers.end() ? std::string() : it->second;
+}
+
+TScriptedServer::TScriptedServer() : FServer(std::make_unique<httplib::Server>()) {
+    // Writes are bounded so that a test that abandons a delayed reply still shuts down quickly.
+    FServer->set_write_timeout(5, 0);
+    FServer->set_keep_alive_max_count(1);
+    auto handler = [this](const httplib::Request& req, httplib::Response& res) {
+        TRecord record{req.method, req.target, {}, req.body};
+        for (const auto& [name, value] : req.headers) record.Headers.emplace(name, value);
+        const TReply reply = NextReply(record);
+        if (reply.Delay.count() > 0) std::this_thread::sleep_for(reply.Delay);
+        res.status = reply.Status;
+        for (const auto& [name, value] : reply.Headers) res.set_header(name, value);
+        if (!reply.Body.empty() || reply.Status != 204) {
+            res.set_content(reply.Body, reply.ContentType);
+        }
+    };
+    FServer->Get(".*", handler);
+    FServer->Post(".*", handler);
+    FPort = FServer->bind_to_any_port("127.0.0.1");
+    FThread = std::thread([this] { FServer->listen_after_bind(); });
+    while (!FServer->is_running()) std::this_thread::yield();
+}
+
+TScriptedServer::~TScriptedServer() {
+    FServer->stop();
+    if (FThread.joinable()) FThread.join();
+}
+
+std::string TScriptedServer::Url(const std::string& APath) const {
+    return "http://127.0.0.1:" + std::to_string(FPort) + APath;
+}
+
+void TScriptedServer::Queue(TReply AReply) {
+    std::lock_guard lock(FMutex);
+    FQueue.push_back(std::move(AReply));
+}
+
+void TScriptedServer::Queue(int AStatus, std::string ABody) {
+    TReply reply;
+    reply.Status = AStatus;
+    reply.Body = std::move(ABody);
+    Queue(std::move(reply));
+}
+
+void TScriptedServer::SetFallback(TReply AReply) {
+    std::lock_guard lock(FMutex);
+    FFallback = std::move(AReply);
+}
+
+void TScriptedServer::Route(const std::string& APath,
+                            std::function<TReply(const TRecord&)> AHandler) {
+    std::lock_guard lock(FMutex);
+    FRoutes[APath] = std::move(AHandler);
+}
+
+TScriptedServer::TReply TScriptedServer::NextReply(const TRecord& ARecord) {
+    std::function<TReply(const TRecord&)> route;
+    {
+        std::lock_guard lock(FMutex);
+        FRequests.push_back(ARecord);
+        const std::string path = ARecord.Target.substr(0, ARecord.Target.find('?'));
+        if (const auto it = FRoutes.find(path); it != FRoutes.end()) {
+            route = it->second;
+        } else if (!FQueue.empty()) {
+            TReply reply = std::move(FQueue.front());
+            FQueue.pop_front();
+            return reply;
+        } else {
+            return FFallback;
+        }
+    }
+    return route(ARecord);
+}
+
+std::vector<TScriptedServer::TRecord> TScriptedServer::Requests() const {
+    std::lock_guard lock(FMutex);
+    return FRequests;
+}
+
+int TScriptedServer::CountRequests(const std::string& APath) const {
+    std::lock_guard lock(FMutex);
+    int count = 0;
+    for (const auto& r : FRequests)
+        if (r.Target.substr(0, r.Target.find('?')) == APath) ++count;
+    return count;
+}
