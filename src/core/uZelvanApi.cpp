@@ -4,7 +4,7 @@
 #include <charconv>
 #include <memory>
 
-#include <QStringDecoder>
+#include <QByteArrayView>
 
 #include "HttpTransport.h"
 #include "TextRules.h"
@@ -38,25 +38,37 @@ std::string ToStd(const QString& AText) {
     return AText.toStdString();
 }
 
-QString DecodeReplyBody(const std::string& ABytes) {
-    if (ABytes.empty()) return {};
-    // The text is taken as it came: a byte-order mark is kept, so it makes the reply unreadable
-    // as JSON instead of being silently dropped.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
-                                                     QStringDecoder::Flag::ConvertInitialBom);
-    QString text = decoder.decode(QByteArrayView(ABytes.data(), qsizetype(ABytes.size())));
-    if (decoder.hasError()) throw EZelvanError("The server's reply is not valid UTF-8 text.");
-    return text;
+// A reply whose body is not strictly valid UTF-8 cannot be read at all.
+THttpReply Checked(THttpReply AReply) {
+    if (!QByteArrayView(AReply.Body.data(), qsizetype(AReply.Body.size())).isValidUtf8())
+        throw EZelvanError("The server's reply is not valid UTF-8 text.");
+    return AReply;
+}
+
+bool IsSuccess(long AStatusCode) {
+    return AStatusCode >= 200 && AStatusCode < 300;
 }
 
 bool Finish(const THttpReply& AReply, QString& AResponse, std::int32_t& AStatusCode) {
     AStatusCode = static_cast<std::int32_t>(AReply.StatusCode);
-    AResponse = DecodeReplyBody(AReply.Body);
-    return AStatusCode >= 200 && AStatusCode < 300;
+    AResponse = FromUtf8(AReply.Body);
+    return IsSuccess(AReply.StatusCode);
+}
+
+// Replies are parsed from the bytes as they arrived, already checked to be UTF-8, so a list of
+// thousands of requests is not converted to text and back before it is read.
+std::optional<TJsonDocument> ParseReply(std::string ABody) {
+    return TJsonDocument::Parse(std::move(ABody));
 }
 
 std::optional<TJsonDocument> ParseReply(const QString& AResponse) {
-    return TJsonDocument::Parse(AResponse.toStdString());
+    return ParseReply(AResponse.toStdString());
+}
+
+THttpReply Transmit(const QString& AUrl, const QString* APostBody, const QString& AToken) {
+    if (APostBody)
+        return Checked(THttpTransport::Post(ToStd(AUrl), ToStd(*APostBody), ToStd(AToken)));
+    return Checked(THttpTransport::Get(ToStd(AUrl), ToStd(AToken)));
 }
 
 QString ErrorText(const std::exception& AError) {
@@ -326,15 +338,14 @@ bool TZelvanApi::HttpGet(const QString& AUrl, const QString& AToken, QString& AR
                          std::int32_t& AStatusCode) {
     AResponse.clear();
     AStatusCode = 0;
-    return Finish(THttpTransport::Get(ToStd(AUrl), ToStd(AToken)), AResponse, AStatusCode);
+    return Finish(Transmit(AUrl, nullptr, AToken), AResponse, AStatusCode);
 }
 
 bool TZelvanApi::HttpPost(const QString& AUrl, const QString& ABody, const QString& AToken,
                           QString& AResponse, std::int32_t& AStatusCode) {
     AResponse.clear();
     AStatusCode = 0;
-    return Finish(THttpTransport::Post(ToStd(AUrl), ToStd(ABody), ToStd(AToken)), AResponse,
-                  AStatusCode);
+    return Finish(Transmit(AUrl, &ABody, AToken), AResponse, AStatusCode);
 }
 
 // ---- login and token cache ----
@@ -407,22 +418,24 @@ struct TZelvanApi::TRequest {
     const char* FailureFormat;  // the operation's message for a failing status, with %d
 };
 
+// The request operations work on the reply's bytes (checked to be UTF-8) rather than on its text,
+// so that a long list is parsed straight from what arrived.
 bool TZelvanApi::SendWithRetry(const QString& AHost, std::int32_t APort, const QString& APassword,
-                               const TRequest& ARequest, QString& AResponse, QString& AError) {
+                               const TRequest& ARequest, std::string& AReplyBody, QString& AError) {
     if (!EnsureToken(AHost, APort, APassword, AError)) return false;
     const QString url = BuildUrl(AHost, APort, ARequest.Path);
-    std::int32_t status = 0;
-    auto send = [&] {
-        return ARequest.IsPost ? HttpPost(url, ARequest.Body, CachedToken, AResponse, status)
-                               : HttpGet(url, CachedToken, AResponse, status);
-    };
-    bool ok = send();
-    if (!ok && status == 401) {
+    const QString* body = ARequest.IsPost ? &ARequest.Body : nullptr;
+    THttpReply reply = Transmit(url, body, CachedToken);
+    if (reply.StatusCode == 401) {
         CachedToken.clear();
         QString token;
-        if (Login(AHost, APort, APassword, token, AError)) ok = send();
+        if (Login(AHost, APort, APassword, token, AError)) reply = Transmit(url, body, CachedToken);
     }
-    if (ok) return true;
+    if (IsSuccess(reply.StatusCode)) {
+        AReplyBody = std::move(reply.Body);
+        return true;
+    }
+    const int status = static_cast<int>(reply.StatusCode);
     AError =
         status == 401 ? Text(MsgUnauthorized) : QString::asprintf(ARequest.FailureFormat, status);
     return false;
@@ -442,10 +455,10 @@ bool TZelvanApi::GetRequestsCount(const QString& AHost, std::int32_t APort,
         false,
         {},
         "خطأ اتصال (%d)"};
-    QString response;
-    if (!SendWithRetry(AHost, APort, APassword, request, response, AError)) return false;
+    std::string reply;
+    if (!SendWithRetry(AHost, APort, APassword, request, reply, AError)) return false;
     try {
-        const auto doc = ParseReply(response);
+        const auto doc = ParseReply(std::move(reply));
         if (doc && doc->Root().IsObject()) {
             const TJsonValue root = doc->Root();
             JsonGetInt(root, "pending", APending);
@@ -469,10 +482,10 @@ bool TZelvanApi::GetRequests(const QString& AHost, std::int32_t APort, const QSt
     if (!AStatus.isEmpty() && AStatus != u"all")
         path += QStringLiteral("?status=") + TrimBlanks(AStatus);
     const TRequest request{path, false, {}, "خطأ جلب الطلبات (%d)"};
-    QString response;
-    if (!SendWithRetry(AHost, APort, APassword, request, response, AError)) return false;
+    std::string reply;
+    if (!SendWithRetry(AHost, APort, APassword, request, reply, AError)) return false;
     try {
-        const auto doc = ParseReply(response);
+        const auto doc = ParseReply(std::move(reply));
         if (doc && doc->Root().IsArray()) JsonGetRequests(doc->Root(), AList);
         return true;
     } catch (const std::exception& e) {
@@ -485,9 +498,9 @@ namespace {
 
 // A status change or deletion reply: success only when "success" reads as true. A reply that is
 // no JSON object is taken as success, as the server has always been trusted there.
-bool ReadChangeReply(const QString& AResponse, QString& AError) {
+bool ReadChangeReply(std::string AReply, QString& AError) {
     try {
-        const auto doc = ParseReply(AResponse);
+        const auto doc = ParseReply(std::move(AReply));
         if (!doc || !doc->Root().IsObject()) return true;
         bool success = false;
         if (JsonGetBool(doc->Root(), "success", success) && success) return true;
@@ -511,9 +524,9 @@ bool TZelvanApi::UpdateRequestStatus(const QString& AHost, std::int32_t APort,
                                .arg(AID)
                                .arg(JsonEscape(AStatus), JsonEscape(ACompletedBy)),
                            "خطأ تحديث الحالة (%d)"};
-    QString response;
-    if (!SendWithRetry(AHost, APort, APassword, request, response, AError)) return false;
-    return ReadChangeReply(response, AError);
+    std::string reply;
+    if (!SendWithRetry(AHost, APort, APassword, request, reply, AError)) return false;
+    return ReadChangeReply(std::move(reply), AError);
 }
 
 bool TZelvanApi::DeleteRequest(const QString& AHost, std::int32_t APort, const QString& APassword,
@@ -521,7 +534,7 @@ bool TZelvanApi::DeleteRequest(const QString& AHost, std::int32_t APort, const Q
     AError.clear();
     const TRequest request{QStringLiteral("/api/certificates/requests/delete"), true,
                            QStringLiteral("{\"id\":%1}").arg(AID), "خطأ حذف الطلب (%d)"};
-    QString response;
-    if (!SendWithRetry(AHost, APort, APassword, request, response, AError)) return false;
-    return ReadChangeReply(response, AError);
+    std::string reply;
+    if (!SendWithRetry(AHost, APort, APassword, request, reply, AError)) return false;
+    return ReadChangeReply(std::move(reply), AError);
 }

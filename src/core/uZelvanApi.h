@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include <vector>
@@ -86,5 +87,5 @@ private:
 
     struct TRequest;
     static bool SendWithRetry(const QString& AHost, std::int32_t APort, const QString& APassword,
-                              const TRequest& ARequest, QString& AResponse, QString& AError);
+                              const TRequest& ARequest, std::string& AReplyBody, QString& AError);
 };

@@ -42,10 +42,7 @@ void TScriptedServer::Queue(TReply AReply) {
 }
 
 void TScriptedServer::Queue(int AStatus, std::string ABody) {
-    TReply reply;
-    reply.Status = AStatus;
-    reply.Body = std::move(ABody);
-    Queue(std::move(reply));
+    Queue(TReply(AStatus, std::move(ABody)));
 }
 
 void TScriptedServer::SetFallback(TReply AReply) {

@@ -17,6 +17,9 @@
 class TScriptedServer {
 public:
     struct TReply {
+        TReply() = default;
+        TReply(int AStatus, std::string ABody) : Status(AStatus), Body(std::move(ABody)) {}
+
         int Status = 200;
         std::string Body;
         std::string ContentType = "application/json";
@@ -61,7 +64,7 @@ private:
     int FPort = 0;
     mutable std::mutex FMutex;
     std::deque<TReply> FQueue;
-    TReply FFallback{404, "", "text/plain", {}, {}};
+    TReply FFallback{404, ""};
     std::map<std::string, std::function<TReply(const TRecord&)>> FRoutes;
     std::vector<TRecord> FRequests;
 };
