@@ -61,7 +61,8 @@ void BM_GetRequests(benchmark::State& AState) {
             AState.SkipWithError("request failed");
         benchmark::DoNotOptimize(list.data());
     }
-    AState.SetBytesProcessed(std::int64_t(AState.iterations()) * std::int64_t(Server().Size(count)));
+    AState.SetBytesProcessed(std::int64_t(AState.iterations()) *
+                             std::int64_t(Server().Size(count)));
 }
 
 // Baseline: the same bytes fetched through the transport alone.
@@ -73,7 +74,8 @@ void BM_BareFetch(benchmark::State& AState) {
         const THttpReply reply = THttpTransport::Get(url, "bench");
         benchmark::DoNotOptimize(reply.Body.data());
     }
-    AState.SetBytesProcessed(std::int64_t(AState.iterations()) * std::int64_t(Server().Size(count)));
+    AState.SetBytesProcessed(std::int64_t(AState.iterations()) *
+                             std::int64_t(Server().Size(count)));
 }
 
 }  // namespace

@@ -63,9 +63,9 @@ struct TCounts {
 
 TCounts Counts(const TServer& AServer, const QString& APassword = "2613", int ALastSeen = 0) {
     TCounts c;
-    c.Ok = TZelvanApi::GetRequestsCount(AServer.HostQ(), AServer.Port(), APassword, ALastSeen,
-                                        c.Pending, c.Completed, c.Total, c.MaxID, c.NewCount,
-                                        c.Error);
+    c.Ok =
+        TZelvanApi::GetRequestsCount(AServer.HostQ(), AServer.Port(), APassword, ALastSeen,
+                                     c.Pending, c.Completed, c.Total, c.MaxID, c.NewCount, c.Error);
     return c;
 }
 
@@ -149,7 +149,9 @@ TEST_F(ZelvanApi, LoginRepliesAndTheirMessages) {
 
 TEST_F(ZelvanApi, ANumericTokenIsCachedAsItsText) {
     TScriptedServer server;
-    server.Route("/api/login", [](const auto&) { return TScriptedServer::TReply{200, R"({"token":12345})"}; });
+    server.Route("/api/login", [](const auto&) {
+        return TScriptedServer::TReply{200, R"({"token":12345})"};
+    });
     server.SetFallback({200, "{}"});
     TCounts c;
     EXPECT_TRUE(TZelvanApi::GetRequestsCount("127.0.0.1", server.Port(), "p", 0, c.Pending,
@@ -282,8 +284,8 @@ TEST_F(ZelvanApi, ListRepliesAndStatusPaths) {
     for (const auto& p : paths) {
         TCertRequestList list(3);
         QString error;
-        EXPECT_TRUE(TZelvanApi::GetRequests(server.HostQ(), server.Port(), "2613", p.Status, list,
-                                            error));
+        EXPECT_TRUE(
+            TZelvanApi::GetRequests(server.HostQ(), server.Port(), "2613", p.Status, list, error));
         EXPECT_TRUE(list.empty());
         EXPECT_EQ(server.Requests().back().Target, p.Target);
     }
@@ -302,7 +304,8 @@ TEST_F(ZelvanApi, ListRepliesAndStatusPaths) {
     EXPECT_EQ(list[1].StudentName, QStringLiteral("ن"));
 
     server.Queue(503, "[]");
-    EXPECT_FALSE(TZelvanApi::GetRequests(server.HostQ(), server.Port(), "2613", "all", list, error));
+    EXPECT_FALSE(
+        TZelvanApi::GetRequests(server.HostQ(), server.Port(), "2613", "all", list, error));
     EXPECT_EQ(error, QStringLiteral("خطأ جلب الطلبات (503)"));
     EXPECT_TRUE(list.empty()) << "the caller's list is emptied also when the call fails";
 }
@@ -350,7 +353,8 @@ TEST_F(ZelvanApi, NoRequestIsSentWithoutAToken) {
     TServer server("secret");
     TCertRequestList list;
     QString error;
-    EXPECT_FALSE(TZelvanApi::GetRequests(server.HostQ(), server.Port(), "2613", "all", list, error));
+    EXPECT_FALSE(
+        TZelvanApi::GetRequests(server.HostQ(), server.Port(), "2613", "all", list, error));
     EXPECT_EQ(error, WrongPassword);
     EXPECT_EQ(server.Requests().size(), 1u);
 }
@@ -360,7 +364,6 @@ TEST_F(ZelvanApi, AReplyThatIsNotUtf8EndsTheOperationWithAnError) {
     server.Queue(200, "[\"\xc3\x28\"]");
     TCertRequestList list;
     QString error;
-    EXPECT_THROW(
-        TZelvanApi::GetRequests(server.HostQ(), server.Port(), "2613", "all", list, error),
-        EZelvanError);
+    EXPECT_THROW(TZelvanApi::GetRequests(server.HostQ(), server.Port(), "2613", "all", list, error),
+                 EZelvanError);
 }

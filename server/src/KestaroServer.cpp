@@ -1,0 +1,328 @@
+#include "KestaroServer.h"
+
+#include <sys/random.h>
+
+#include <array>
+#include <cstdio>
+#include <limits>
+#include <optional>
+
+#include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include "SampleRequests.h"
+
+namespace {
+
+using TWriter = rapidjson::Writer<rapidjson::StringBuffer>;
+
+void Send(httplib::Response& AResponse, int AStatus, const rapidjson::StringBuffer& ABody) {
+    AResponse.status = AStatus;
+    AResponse.set_content(std::string(ABody.GetString(), ABody.GetSize()),
+                          "application/json; charset=utf-8");
+}
+
+void SendError(httplib::Response& AResponse, int AStatus, const char* AMessage) {
+    rapidjson::StringBuffer buffer;
+    TWriter w(buffer);
+    w.StartObject();
+    w.Key("success");
+    w.Bool(false);
+    w.Key("error");
+    w.String(AMessage);
+    w.EndObject();
+    Send(AResponse, AStatus, buffer);
+}
+
+void SendSuccess(httplib::Response& AResponse, std::optional<std::int64_t> AId = std::nullopt) {
+    rapidjson::StringBuffer buffer;
+    TWriter w(buffer);
+    w.StartObject();
+    w.Key("success");
+    w.Bool(true);
+    if (AId) {
+        w.Key("id");
+        w.Int64(*AId);
+    }
+    w.EndObject();
+    Send(AResponse, 200, buffer);
+}
+
+void WriteText(TWriter& AWriter, const char* AKey, const std::string& AText) {
+    AWriter.Key(AKey);
+    AWriter.String(AText.data(), static_cast<rapidjson::SizeType>(AText.size()));
+}
+
+void WriteOptional(TWriter& AWriter, const char* AKey, const std::optional<std::string>& AText) {
+    if (AText) {
+        WriteText(AWriter, AKey, *AText);
+    } else {
+        AWriter.Key(AKey);
+        AWriter.Null();
+    }
+}
+
+void WriteRequest(TWriter& AWriter, const TStoredRequest& ARequest) {
+    AWriter.StartObject();
+    AWriter.Key("id");
+    AWriter.Int64(ARequest.Id);
+    WriteText(AWriter, "student_id", ARequest.StudentId);
+    WriteText(AWriter, "student_name", ARequest.StudentName);
+    WriteText(AWriter, "class_name", ARequest.ClassName);
+    WriteText(AWriter, "birth_date", ARequest.BirthDate);
+    WriteText(AWriter, "request_date", ARequest.RequestDate);
+    WriteText(AWriter, "requester", ARequest.Requester);
+    WriteText(AWriter, "status", ARequest.Status);
+    WriteOptional(AWriter, "completed_date", ARequest.CompletedDate);
+    WriteOptional(AWriter, "completed_by", ARequest.CompletedBy);
+    WriteText(AWriter, "notes", ARequest.Notes);
+    AWriter.EndObject();
+}
+
+// A JSON object body, or nothing (with the reply already sent) when the body is not one.
+std::optional<rapidjson::Document> ObjectBody(const httplib::Request& ARequest,
+                                              httplib::Response& AResponse) {
+    rapidjson::Document doc;
+    doc.Parse<rapidjson::kParseValidateEncodingFlag>(ARequest.body.data(), ARequest.body.size());
+    if (doc.HasParseError() || !doc.IsObject()) {
+        SendError(AResponse, 400, "الطلب ليس كائن JSON صالحاً.");
+        return std::nullopt;
+    }
+    return doc;
+}
+
+// A member that must be a whole number in the 32-bit range the client reads ids in.
+std::optional<std::int64_t> IdMember(const rapidjson::Document& ADoc) {
+    const auto it = ADoc.FindMember("id");
+    if (it == ADoc.MemberEnd() || !it->value.IsInt()) return std::nullopt;
+    return it->value.GetInt();
+}
+
+// nullopt: the member is missing; a string member's text; or an error when it is not a string.
+struct TTextMember {
+    bool Present = false;
+    bool Valid = true;
+    std::string Text;
+};
+
+TTextMember TextMember(const rapidjson::Document& ADoc, const char* AKey) {
+    const auto it = ADoc.FindMember(AKey);
+    if (it == ADoc.MemberEnd() || it->value.IsNull()) return {};
+    if (!it->value.IsString()) return {true, false, {}};
+    return {true, true, std::string(it->value.GetString(), it->value.GetStringLength())};
+}
+
+bool IsStatusWord(const std::string& AStatus) {
+    return AStatus == "pending" || AStatus == "completed";
+}
+
+}  // namespace
+
+TKestaroServer::TKestaroServer(TServerOptions AOptions, TRequestStore& AStore)
+    : FOptions(std::move(AOptions)), FStore(AStore) {
+    FHttp.set_payload_max_length(MaxBodyBytes);
+    FHttp.set_keep_alive_max_count(100);
+    // The library writes a reply's head and body separately; with Nagle's algorithm the body
+    // would wait for the client's delayed acknowledgement, some 40 ms per exchange.
+    FHttp.set_tcp_nodelay(true);
+    Routes();
+}
+
+int TKestaroServer::Bind() {
+    if (FOptions.Port == 0) return FHttp.bind_to_any_port(FOptions.Host);
+    return FHttp.bind_to_port(FOptions.Host, FOptions.Port) ? FOptions.Port : -1;
+}
+
+void TKestaroServer::Serve() {
+    FHttp.listen_after_bind();
+}
+
+std::string TKestaroServer::GrantToken() {
+    std::array<unsigned char, 32> bytes{};
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t n = getrandom(bytes.data() + filled, bytes.size() - filled, 0);
+        if (n < 0) throw std::runtime_error("no random bytes for a token");
+        filled += std::size_t(n);
+    }
+    std::string token;
+    for (const unsigned char b : bytes) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02x", b);
+        token += hex;
+    }
+    std::lock_guard lock(FTokensMutex);
+    FTokens.insert(token);
+    return token;
+}
+
+bool TKestaroServer::Authorized(const httplib::Request& ARequest) {
+    const std::string header = ARequest.get_header_value("Authorization");
+    constexpr std::string_view prefix = "Bearer ";
+    if (header.rfind(prefix, 0) != 0) return false;
+    std::lock_guard lock(FTokensMutex);
+    return FTokens.count(header.substr(prefix.size())) > 0;
+}
+
+void TKestaroServer::Routes() {
+    FHttp.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+        if (req.path == "/api/login" || Authorized(req))
+            return httplib::Server::HandlerResponse::Unhandled;
+        SendError(res, 401, "غير مصرح به: رمز المصادقة مفقود أو غير صالح.");
+        return httplib::Server::HandlerResponse::Handled;
+    });
+    // Errors that the library answers by itself (unknown route, body too large) get a JSON body.
+    FHttp.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+        if (!res.body.empty()) return;
+        if (res.status == 404)
+            SendError(res, 404, "المسار غير موجود.");
+        else if (res.status == 413)
+            SendError(res, 413, "حجم الطلب أكبر من المسموح.");
+        else
+            SendError(res, res.status, "طلب غير صالح.");
+    });
+    FHttp.set_exception_handler(
+        [](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+            SendError(res, 500, "خطأ داخلي في السيرفر.");
+        });
+    FHttp.Post("/api/login", [this](const auto& req, auto& res) { Login(req, res); });
+    FHttp.Get("/api/certificates/requests/count",
+              [this](const auto& req, auto& res) { Count(req, res); });
+    FHttp.Get("/api/certificates/requests", [this](const auto& req, auto& res) { List(req, res); });
+    FHttp.Post("/api/certificates/requests",
+               [this](const auto& req, auto& res) { Create(req, res); });
+    FHttp.Post("/api/certificates/requests/update-status",
+               [this](const auto& req, auto& res) { UpdateStatus(req, res); });
+    FHttp.Post("/api/certificates/requests/delete",
+               [this](const auto& req, auto& res) { Delete(req, res); });
+}
+
+void TKestaroServer::Login(const httplib::Request& ARequest, httplib::Response& AResponse) {
+    const auto doc = ObjectBody(ARequest, AResponse);
+    if (!doc) return;
+    const TTextMember user = TextMember(*doc, "username");
+    const TTextMember password = TextMember(*doc, "password");
+    if (!user.Valid || !password.Valid || user.Text != "user" ||
+        password.Text != FOptions.Password) {
+        SendError(AResponse, 401, "اسم المستخدم أو كلمة المرور غير صحيحة.");
+        return;
+    }
+    rapidjson::StringBuffer buffer;
+    TWriter w(buffer);
+    w.StartObject();
+    WriteText(w, "token", GrantToken());
+    w.EndObject();
+    Send(AResponse, 200, buffer);
+}
+
+void TKestaroServer::Count(const httplib::Request& ARequest, httplib::Response& AResponse) {
+    std::int64_t lastId = 0;
+    if (ARequest.has_param("last_id")) {
+        const std::string text = ARequest.get_param_value("last_id");
+        char* end = nullptr;
+        errno = 0;
+        lastId = std::strtoll(text.c_str(), &end, 10);
+        if (text.empty() || *end != '\0' || errno == ERANGE) {
+            SendError(AResponse, 400, "قيمة last_id غير صالحة.");
+            return;
+        }
+    }
+    const TRequestCounts c = FStore.Counts(lastId);
+    rapidjson::StringBuffer buffer;
+    TWriter w(buffer);
+    w.StartObject();
+    w.Key("pending");
+    w.Int64(c.Pending);
+    w.Key("completed");
+    w.Int64(c.Completed);
+    w.Key("total");
+    w.Int64(c.Total);
+    w.Key("max_id");
+    w.Int64(c.MaxId);
+    w.Key("new_count");
+    w.Int64(c.NewCount);
+    w.EndObject();
+    Send(AResponse, 200, buffer);
+}
+
+void TKestaroServer::List(const httplib::Request& ARequest, httplib::Response& AResponse) {
+    std::optional<std::string> status;
+    if (ARequest.has_param("status")) {
+        status = ARequest.get_param_value("status");
+        if (!IsStatusWord(*status)) {
+            SendError(AResponse, 400, "حالة غير معروفة.");
+            return;
+        }
+    }
+    const auto rows = FStore.List(status);
+    rapidjson::StringBuffer buffer;
+    TWriter w(buffer);
+    w.StartArray();
+    for (const auto& row : rows) WriteRequest(w, row);
+    w.EndArray();
+    Send(AResponse, 200, buffer);
+}
+
+void TKestaroServer::UpdateStatus(const httplib::Request& ARequest, httplib::Response& AResponse) {
+    const auto doc = ObjectBody(ARequest, AResponse);
+    if (!doc) return;
+    const auto id = IdMember(*doc);
+    const TTextMember status = TextMember(*doc, "status");
+    const TTextMember by = TextMember(*doc, "completed_by");
+    if (!id || !status.Present || !status.Valid || !by.Valid) {
+        SendError(AResponse, 400, "يجب أن يحمل الطلب رقم الطلب (id) والحالة (status).");
+        return;
+    }
+    if (!IsStatusWord(status.Text)) {
+        SendError(AResponse, 400, "حالة غير معروفة.");
+        return;
+    }
+    if (!FStore.SetStatus(*id, status.Text, by.Text, NowText())) {
+        SendError(AResponse, 404, "الطلب غير موجود.");
+        return;
+    }
+    SendSuccess(AResponse);
+}
+
+void TKestaroServer::Delete(const httplib::Request& ARequest, httplib::Response& AResponse) {
+    const auto doc = ObjectBody(ARequest, AResponse);
+    if (!doc) return;
+    const auto id = IdMember(*doc);
+    if (!id) {
+        SendError(AResponse, 400, "يجب أن يحمل الطلب رقم الطلب (id).");
+        return;
+    }
+    if (!FStore.Delete(*id)) {
+        SendError(AResponse, 404, "الطلب غير موجود.");
+        return;
+    }
+    SendSuccess(AResponse);
+}
+
+void TKestaroServer::Create(const httplib::Request& ARequest, httplib::Response& AResponse) {
+    const auto doc = ObjectBody(ARequest, AResponse);
+    if (!doc) return;
+    TStoredRequest request;
+    const std::pair<const char*, std::string*> fields[] = {{"student_id", &request.StudentId},
+                                                           {"student_name", &request.StudentName},
+                                                           {"class_name", &request.ClassName},
+                                                           {"birth_date", &request.BirthDate},
+                                                           {"request_date", &request.RequestDate},
+                                                           {"requester", &request.Requester},
+                                                           {"notes", &request.Notes}};
+    for (const auto& [key, target] : fields) {
+        const TTextMember member = TextMember(*doc, key);
+        if (!member.Valid) {
+            SendError(AResponse, 400, "كل حقول الطلب نصوص.");
+            return;
+        }
+        *target = member.Text;
+    }
+    if (request.StudentName.empty()) {
+        SendError(AResponse, 400, "اسم التلميذ (student_name) مطلوب.");
+        return;
+    }
+    if (request.RequestDate.empty()) request.RequestDate = NowText();
+    SendSuccess(AResponse, FStore.Create(request));
+}

@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+
+#include <httplib.h>
+#include <rapidjson/document.h>
+
+#include "CommandLine.h"
+#include "LocalKestaro.h"
+#include "SampleRequests.h"
+#include "TempDir.h"
+
+namespace {
+
+struct TReply {
+    int Status = 0;
+    rapidjson::Document Json;
+};
+
+class TClient {
+public:
+    explicit TClient(int APort) : FHttp("127.0.0.1", APort) {}
+
+    TReply Get(const std::string& APath) { return Done(FHttp.Get(APath.c_str(), Headers())); }
+    TReply Post(const std::string& APath, const std::string& ABody) {
+        return Done(FHttp.Post(APath.c_str(), Headers(), ABody, "application/json"));
+    }
+    bool Login(const std::string& APassword = "2613") {
+        TReply r = Post("/api/login", R"({"username":"user","password":")" + APassword + "\"}");
+        if (r.Status != 200) return false;
+        FToken = r.Json["token"].GetString();
+        return true;
+    }
+    std::string Token() const { return FToken; }
+    void SetToken(std::string AToken) { FToken = std::move(AToken); }
+
+private:
+    httplib::Headers Headers() const {
+        if (FToken.empty()) return {};
+        return {{"Authorization", "Bearer " + FToken}};
+    }
+    static TReply Done(const httplib::Result& AResult) {
+        TReply reply;
+        if (!AResult) return reply;
+        reply.Status = AResult->status;
+        reply.Json.Parse(AResult->body.c_str());
+        return reply;
+    }
+
+    httplib::Client FHttp;
+    std::string FToken;
+};
+
+std::int64_t Create(TClient& AClient, const std::string& AName) {
+    TReply r = AClient.Post("/api/certificates/requests",
+                            R"({"student_name":")" + AName + R"(","class_name":"3 متوسط 2"})");
+    EXPECT_EQ(r.Status, 200);
+    return r.Json["id"].GetInt64();
+}
+
+class KestaroServer : public ::testing::Test {
+protected:
+    TTempDir FDir;
+    std::string FDb = FDir.File("kestaro.db");
+};
+
+}  // namespace
+
+TEST_F(KestaroServer, GrantsLongRandomTokensForThePasswordOnly) {
+    TLocalKestaro server(FDb, "s3cret");
+    TClient client(server.Port());
+    EXPECT_FALSE(client.Login("2613"));
+    EXPECT_EQ(client.Post("/api/login", R"({"username":"admin","password":"s3cret"})").Status, 401);
+    EXPECT_EQ(client.Post("/api/login", R"({"username":"user","password":5})").Status, 401);
+    ASSERT_TRUE(client.Login("s3cret"));
+    const std::string first = client.Token();
+    ASSERT_TRUE(client.Login("s3cret"));
+    EXPECT_GE(first.size(), 32u) << "at least 128 bits";
+    EXPECT_NE(first, client.Token());
+}
+
+TEST_F(KestaroServer, EveryRouteButLoginNeedsAGrantedToken) {
+    TLocalKestaro server(FDb);
+    TClient client(server.Port());
+    for (const char* path : {"/api/certificates/requests", "/api/certificates/requests/count"})
+        EXPECT_EQ(client.Get(path).Status, 401) << path;
+    for (const char* path : {"/api/certificates/requests", "/api/certificates/requests/delete",
+                             "/api/certificates/requests/update-status"})
+        EXPECT_EQ(client.Post(path, "{}").Status, 401) << path;
+    client.SetToken("made-up");
+    const TReply refused = client.Get("/api/certificates/requests");
+    EXPECT_EQ(refused.Status, 401);
+    EXPECT_FALSE(refused.Json["success"].GetBool());
+}
+
+TEST_F(KestaroServer, CountsAndNewRequestsAboveALastId) {
+    TLocalKestaro server(FDb);
+    TClient client(server.Port());
+    ASSERT_TRUE(client.Login());
+    TReply empty = client.Get("/api/certificates/requests/count?last_id=0");
+    EXPECT_EQ(empty.Json["total"].GetInt(), 0);
+    EXPECT_EQ(empty.Json["max_id"].GetInt(), 0);
+    for (int i = 0; i < 4; ++i) Create(client, "تلميذ " + std::to_string(i));
+    EXPECT_EQ(client
+                  .Post("/api/certificates/requests/update-status",
+                        R"({"id":1,"status":"completed","completed_by":"أمانة المدير"})")
+                  .Status,
+              200);
+    TReply c = client.Get("/api/certificates/requests/count?last_id=2");
+    EXPECT_EQ(c.Json["pending"].GetInt(), 3);
+    EXPECT_EQ(c.Json["completed"].GetInt(), 1);
+    EXPECT_EQ(c.Json["total"].GetInt(), 4);
+    EXPECT_EQ(c.Json["max_id"].GetInt(), 4);
+    EXPECT_EQ(c.Json["new_count"].GetInt(), 2);
+    EXPECT_EQ(client.Get("/api/certificates/requests/count?last_id=x").Status, 400);
+}
+
+TEST_F(KestaroServer, ListsNewestFirstWithEveryMemberAndFiltersByStatus) {
+    TLocalKestaro server(FDb);
+    TClient client(server.Port());
+    ASSERT_TRUE(client.Login());
+    Create(client, "أول");
+    Create(client, "ثان");
+    client.Post("/api/certificates/requests/update-status",
+                R"({"id":2,"status":"completed","completed_by":"أمانة \"المدير\""})");
+    TReply all = client.Get("/api/certificates/requests");
+    ASSERT_TRUE(all.Json.IsArray());
+    ASSERT_EQ(all.Json.Size(), 2u);
+    const auto& newest = all.Json[0];
+    EXPECT_EQ(newest["id"].GetInt(), 2);
+    EXPECT_EQ(newest.MemberCount(), 11u);
+    for (const char* key :
+         {"id", "student_id", "student_name", "class_name", "birth_date", "request_date",
+          "requester", "status", "completed_date", "completed_by", "notes"})
+        EXPECT_TRUE(newest.HasMember(key)) << key;
+    EXPECT_STREQ(newest["completed_by"].GetString(), "أمانة \"المدير\"");
+    EXPECT_FALSE(std::string(newest["completed_date"].GetString()).empty());
+    EXPECT_TRUE(all.Json[1]["completed_date"].IsNull());
+
+    TReply pending = client.Get("/api/certificates/requests?status=pending");
+    ASSERT_EQ(pending.Json.Size(), 1u);
+    EXPECT_STREQ(pending.Json[0]["student_name"].GetString(), "أول");
+    EXPECT_EQ(client.Get("/api/certificates/requests?status=completed").Json.Size(), 1u);
+    EXPECT_EQ(client.Get("/api/certificates/requests?status=All").Status, 400);
+}
+
+TEST_F(KestaroServer, RevertClearsCompletionAndDeleteRemoves) {
+    TLocalKestaro server(FDb);
+    TClient client(server.Port());
+    ASSERT_TRUE(client.Login());
+    const auto id = Create(client, "ن");
+    const std::string idText = std::to_string(id);
+    client.Post("/api/certificates/requests/update-status",
+                R"({"id":)" + idText + R"(,"status":"completed","completed_by":"x"})");
+    TReply back = client.Post("/api/certificates/requests/update-status",
+                              R"({"id":)" + idText + R"(,"status":"pending","completed_by":"x"})");
+    EXPECT_TRUE(back.Json["success"].GetBool());
+    TReply list = client.Get("/api/certificates/requests");
+    EXPECT_STREQ(list.Json[0]["status"].GetString(), "pending");
+    EXPECT_TRUE(list.Json[0]["completed_by"].IsNull());
+    EXPECT_TRUE(list.Json[0]["completed_date"].IsNull());
+
+    EXPECT_TRUE(client.Post("/api/certificates/requests/delete", R"({"id":)" + idText + "}")
+                    .Json["success"]
+                    .GetBool());
+    TReply again = client.Post("/api/certificates/requests/delete", R"({"id":)" + idText + "}");
+    EXPECT_EQ(again.Status, 404);
+    EXPECT_FALSE(again.Json["success"].GetBool());
+    EXPECT_TRUE(again.Json["error"].IsString());
+}
+
+TEST_F(KestaroServer, BadInputGetsAClearAnswerAndChangesNothing) {
+    TLocalKestaro server(FDb);
+    TClient client(server.Port());
+    ASSERT_TRUE(client.Login());
+    Create(client, "ن");
+    const struct {
+        const char* Path;
+        std::string Body;
+        int Status;
+    } cases[] = {
+        {"/api/certificates/requests/update-status", "{", 400},
+        {"/api/certificates/requests/update-status", "[1]", 400},
+        {"/api/certificates/requests/update-status", R"({"id":"1","status":"completed"})", 400},
+        {"/api/certificates/requests/update-status", R"({"id":1.5,"status":"completed"})", 400},
+        {"/api/certificates/requests/update-status", R"({"id":1,"status":"done"})", 400},
+        {"/api/certificates/requests/update-status",
+         R"({"id":1,"status":"pending","completed_by":3})", 400},
+        {"/api/certificates/requests/update-status", R"({"id":99,"status":"completed"})", 404},
+        {"/api/certificates/requests/update-status", "{\"id\":1,\"status\":\"\xff\"}", 400},
+        {"/api/certificates/requests/delete", R"({"id":9999999999})", 400},
+        {"/api/certificates/requests", R"({"class_name":"x"})", 400},
+        {"/api/certificates/requests", R"({"student_name":["x"]})", 400},
+        {"/api/certificates/requests",
+         "{\"student_name\":\"" + std::string(2 * 1024 * 1024, 'a') + "\"}", 413},
+        {"/api/nothing", "{}", 404},
+    };
+    for (const auto& c : cases) {
+        const TReply r = client.Post(c.Path, c.Body);
+        EXPECT_EQ(r.Status, c.Status) << c.Path << " " << c.Body.substr(0, 60);
+        ASSERT_TRUE(r.Json.IsObject()) << c.Path << " " << c.Body.substr(0, 60);
+        EXPECT_FALSE(r.Json["success"].GetBool());
+        EXPECT_TRUE(r.Json["error"].IsString());
+    }
+    TReply list = client.Get("/api/certificates/requests");
+    ASSERT_EQ(list.Json.Size(), 1u);
+    EXPECT_STREQ(list.Json[0]["status"].GetString(), "pending");
+}
+
+TEST_F(KestaroServer, RequestsSurviveARestartButTokensDoNot) {
+    std::string token;
+    {
+        TLocalKestaro server(FDb);
+        TClient client(server.Port());
+        ASSERT_TRUE(client.Login());
+        token = client.Token();
+        Create(client, "باق");
+        server.Store().CreateMany(TSampleRequests(7).History(20));
+    }
+    TLocalKestaro server(FDb);
+    TClient client(server.Port());
+    client.SetToken(token);
+    EXPECT_EQ(client.Get("/api/certificates/requests").Status, 401);
+    ASSERT_TRUE(client.Login());
+    TReply list = client.Get("/api/certificates/requests");
+    ASSERT_EQ(list.Json.Size(), 21u);
+    EXPECT_STREQ(list.Json[20]["student_name"].GetString(), "باق");
+    EXPECT_EQ(Create(client, "جديد"), 22) << "ids keep growing across restarts";
+}
+
+TEST(KestaroCommandLine, ReadsOptionsAndRejectsMistakes) {
+    std::string error;
+    const auto line = ParseCommandLine({"--port", "0", "--db", "x.db", "--seed", "40", "--simulate",
+                                        "5", "--password", "p", "--host", "::1"},
+                                       error);
+    ASSERT_TRUE(line.has_value()) << error;
+    EXPECT_EQ(line->Server.Port, 0);
+    EXPECT_EQ(line->Server.DatabasePath, "x.db");
+    EXPECT_EQ(line->Server.Password, "p");
+    EXPECT_EQ(line->Server.Host, "::1");
+    EXPECT_EQ(line->Seed, 40);
+    EXPECT_EQ(line->SimulateSeconds, 5);
+    const auto defaults = ParseCommandLine({}, error);
+    EXPECT_EQ(defaults->Server.Port, 8080);
+    EXPECT_EQ(defaults->Server.DatabasePath, "kestaro.db");
+    EXPECT_EQ(defaults->Server.Password, "2613");
+    EXPECT_TRUE(ParseCommandLine({"--help"}, error)->Help);
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"--port", "70000"},
+                                                {"--port"},
+                                                {"--seed", "-1"},
+                                                {"--bogus", "1"},
+                                                {"--simulate", "5s"}})
+        EXPECT_FALSE(ParseCommandLine(bad, error).has_value()) << bad[0];
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+// A fresh directory under the system's temporary directory, removed with everything in it.
+class TTempDir {
+public:
+    TTempDir() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "kestaro-test-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+        FPath = pattern;
+    }
+    ~TTempDir() {
+        std::error_code ignored;
+        std::filesystem::permissions(FPath, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+        std::filesystem::remove_all(FPath, ignored);
+    }
+    TTempDir(const TTempDir&) = delete;
+    TTempDir& operator=(const TTempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return FPath; }
+    std::string File(const std::string& AName) const { return (FPath / AName).string(); }
+
+private:
+    std::filesystem::path FPath;
+};
