@@ -1,0 +1,155 @@
+#include "IniFile.h"
+
+#include <optional>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "TextRules.h"
+#include "ZelvanError.h"
+
+namespace {
+
+// One line of the file with its own line break, so that lines not written to are kept exactly.
+struct TLine {
+    QString Text;
+    QString Break;
+};
+
+std::vector<TLine> ReadLines(const QString& APath) {
+    QFile file(APath);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QString text = QString::fromUtf8(file.readAll());
+    if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
+    std::vector<TLine> lines;
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = text.indexOf(u'\n', start);
+        if (end < 0) {
+            lines.push_back({text.mid(start), {}});
+            break;
+        }
+        const bool crlf = end > start && text[end - 1] == u'\r';
+        lines.push_back({text.mid(start, end - start - (crlf ? 1 : 0)), crlf ? "\r\n" : "\n"});
+        start = end + 1;
+    }
+    return lines;
+}
+
+QStringView Trimmed(QStringView AText) {
+    return AText.trimmed();
+}
+
+// The section name of a "[Name]" line.
+std::optional<QStringView> SectionName(const QString& ALine) {
+    const QStringView line = Trimmed(ALine);
+    if (line.size() < 2 || line.front() != u'[') return std::nullopt;
+    const qsizetype close = line.indexOf(u']');
+    if (close < 0) return std::nullopt;
+    return Trimmed(line.mid(1, close - 1));
+}
+
+// The key name of a "Key=Value" line.
+std::optional<QStringView> KeyName(const QString& ALine) {
+    const qsizetype equals = ALine.indexOf(u'=');
+    if (equals < 0) return std::nullopt;
+    return Trimmed(QStringView(ALine).left(equals));
+}
+
+bool SameName(QStringView A, const QString& B) {
+    return A.compare(B, Qt::CaseInsensitive) == 0;
+}
+
+struct TFound {
+    std::optional<std::size_t> Section;  // index of the section's header line
+    std::optional<std::size_t> Key;      // index of the key's line
+    std::size_t SectionEnd = 0;          // index after the section's last non-blank line
+};
+
+TFound Find(const std::vector<TLine>& ALines, const QString& ASection, const QString& AKey) {
+    TFound found;
+    for (std::size_t i = 0; i < ALines.size(); ++i) {
+        if (const auto section = SectionName(ALines[i].Text)) {
+            if (found.Section) break;  // the section ended; only its first occurrence counts
+            if (SameName(*section, ASection)) {
+                found.Section = i;
+                found.SectionEnd = i + 1;
+            }
+            continue;
+        }
+        if (!found.Section) continue;
+        if (!Trimmed(ALines[i].Text).isEmpty()) found.SectionEnd = i + 1;
+        const auto key = KeyName(ALines[i].Text);
+        if (!found.Key && key && SameName(*key, AKey)) found.Key = i;
+    }
+    return found;
+}
+
+void Save(const QString& APath, const std::vector<TLine>& ALines) {
+    const bool existed = QFileInfo::exists(APath);
+    QSaveFile file(APath);
+    QByteArray bytes;
+    for (const TLine& line : ALines) bytes += (line.Text + line.Break).toUtf8();
+    // Unbuffered, so that a short write (a full disk) shows in write()'s result: a buffered
+    // QSaveFile flushes inside commit() and reports success even when the flush fell short,
+    // which would rename a truncated file over the good one.
+    const bool ok =
+        file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
+        (existed || file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) &&
+        file.write(bytes) == bytes.size() && file.commit();
+    if (!ok) throw EZelvanError(("Unable to write to " + APath).toStdString());
+}
+
+}  // namespace
+
+QString TIniFile::ReadString(const QString& ASection, const QString& AKey,
+                             const QString& ADefault) const {
+    const std::vector<TLine> lines = ReadLines(FPath);
+    const TFound found = Find(lines, ASection, AKey);
+    if (!found.Key) return ADefault;
+    const QString& line = lines[*found.Key].Text;
+    return Trimmed(QStringView(line).mid(line.indexOf(u'=') + 1)).left(MaxValueLength).toString();
+}
+
+std::int32_t TIniFile::ReadInteger(const QString& ASection, const QString& AKey,
+                                   std::int32_t ADefault) const {
+    return StrToIntDef(ReadString(ASection, AKey, QString()), ADefault);
+}
+
+bool TIniFile::ReadBool(const QString& ASection, const QString& AKey, bool ADefault) const {
+    return ReadInteger(ASection, AKey, ADefault ? 1 : 0) != 0;
+}
+
+void TIniFile::WriteString(const QString& ASection, const QString& AKey, const QString& AValue) {
+    std::vector<TLine> lines = ReadLines(FPath);
+    // A line break inside a value would end the line there and let the rest of the value pose
+    // as further keys or sections.
+    QString value = AValue;
+    value.replace(u'\r', u' ').replace(u'\n', u' ');
+    const QString keyLine = AKey + u'=' + value;
+    const QString lineBreak = !lines.empty() && lines.front().Break == u"\r\n" ? "\r\n" : "\n";
+
+    const TFound found = Find(lines, ASection, AKey);
+    if (found.Key) {
+        lines[*found.Key].Text = keyLine;
+        if (lines[*found.Key].Break.isEmpty()) lines[*found.Key].Break = lineBreak;
+    } else if (found.Section) {
+        if (lines[found.SectionEnd - 1].Break.isEmpty())
+            lines[found.SectionEnd - 1].Break = lineBreak;
+        lines.insert(lines.begin() + std::ptrdiff_t(found.SectionEnd), TLine{keyLine, lineBreak});
+    } else {
+        if (!lines.empty() && lines.back().Break.isEmpty()) lines.back().Break = lineBreak;
+        lines.push_back({u'[' + ASection + u']', lineBreak});
+        lines.push_back({keyLine, lineBreak});
+    }
+    Save(FPath, lines);
+}
+
+void TIniFile::WriteInteger(const QString& ASection, const QString& AKey, std::int32_t AValue) {
+    WriteString(ASection, AKey, QString::number(AValue));
+}
+
+void TIniFile::WriteBool(const QString& ASection, const QString& AKey, bool AValue) {
+    WriteString(ASection, AKey, AValue ? QStringLiteral("1") : QStringLiteral("0"));
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+
+#include <QString>
+
+// The configuration file's reader and writer, with the behaviour of the Windows profile
+// functions: "[Section]" lines open sections, "Key=Value" lines hold values, section and key
+// names match without regard to letter case, the first of two equal names counts, and whatever
+// is missing reads as the caller's default. Nothing is cached: every read opens the file afresh
+// and every write is on disk before it returns. The file is UTF-8.
+//
+// A write replaces the file atomically (a temporary file beside it, then a rename), so a crash
+// leaves the old file or the new one, never a torn one, and keeps every other line as it was.
+// A new file is readable by its owner only, since it holds the password in the clear.
+class TIniFile {
+public:
+    static constexpr qsizetype MaxValueLength = 2047;
+
+    explicit TIniFile(QString APath) : FPath(std::move(APath)) {}
+    const QString& Path() const { return FPath; }
+
+    QString ReadString(const QString& ASection, const QString& AKey, const QString& ADefault) const;
+    // The value converted by the integer rule of TryStrToInt; ADefault when it is no integer.
+    std::int32_t ReadInteger(const QString& ASection, const QString& AKey,
+                             std::int32_t ADefault) const;
+    // Read as an integer (default 1 or 0); any integer but 0 is true.
+    bool ReadBool(const QString& ASection, const QString& AKey, bool ADefault) const;
+
+    // Each raises EZelvanError "Unable to write to <path>" when the file cannot be written.
+    void WriteString(const QString& ASection, const QString& AKey, const QString& AValue);
+    void WriteInteger(const QString& ASection, const QString& AKey, std::int32_t AValue);
+    void WriteBool(const QString& ASection, const QString& AKey, bool AValue);
+
+private:
+    QString FPath;
+};

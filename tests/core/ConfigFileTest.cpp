@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "IniFile.h"
+#include "TempDir.h"
+#include "TextRules.h"
+#include "ZelvanConfig.h"
+#include "ZelvanError.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void WriteFile(const std::string& APath, const std::string& AText) {
+    std::ofstream(APath, std::ios::binary) << AText;
+}
+
+std::string ReadFile(const std::string& APath) {
+    std::ifstream in(APath, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+QString Q(const std::string& AText) {
+    return QString::fromStdString(AText);
+}
+
+}  // namespace
+
+TEST(IntegerRule, ReadsSignsSpacesAndHexPrefixes) {
+    const struct {
+        const char* Text;
+        std::optional<int> Value;
+    } cases[] = {
+        {"8080", 8080},
+        {"0x1F90", 8080},
+        {"$1F90", 8080},
+        {"x1f90", 8080},
+        {"X1F90", 8080},
+        {"0X1F90", 8080},
+        {"  -5", -5},
+        {"+7", 7},
+        {"-$10", -16},
+        {"$FFFFFFFF", -1},
+        {"2147483647", INT32_MAX},
+        {"-2147483648", INT32_MIN},
+        {"2147483648", std::nullopt},
+        {"$100000000", std::nullopt},
+        {"8080x", std::nullopt},
+        {"8080 ", std::nullopt},
+        {"", std::nullopt},
+        {"x", std::nullopt},
+        {"0x", std::nullopt},
+        {"1e3", std::nullopt},
+        {"12.0", std::nullopt},
+        {"--1", std::nullopt},
+        {"\t1", std::nullopt},
+        {"٣", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TryStrToInt(QString::fromUtf8(c.Text)), c.Value) << c.Text;
+        EXPECT_EQ(TryStrToInt(std::string_view(c.Text)), c.Value) << c.Text;
+    }
+}
+
+TEST(IniPath, FollowsTheExecutablesName) {
+    EXPECT_EQ(IniPathForExecutable("D:\\Tools\\client.exe"), "D:\\Tools\\client.ini");
+    EXPECT_EQ(IniPathForExecutable("D:\\Tools\\client"), "D:\\Tools\\client.ini");
+    EXPECT_EQ(IniPathForExecutable("D:\\my.tools\\client"), "D:\\my.tools\\client.ini");
+    EXPECT_EQ(IniPathForExecutable("/opt/my.tools/kestaro-zelvan"),
+              "/opt/my.tools/kestaro-zelvan.ini");
+    EXPECT_EQ(IniPathForExecutable("/opt/kestaro/kestaro-zelvan.bin"),
+              "/opt/kestaro/kestaro-zelvan.ini");
+    EXPECT_EQ(IniPathForExecutable("C:client.v2.exe"), "C:client.v2.ini");
+}
+
+TEST(ZelvanConfig, DefaultsWithoutAFileAndNoFileCreated) {
+    TTempDir dir;
+    const std::string path = dir.File("kestaro-zelvan.ini");
+    const TZelvanConfig c = LoadZelvanConfig(Q(path));
+    EXPECT_EQ(c.Host, "127.0.0.1");
+    EXPECT_EQ(c.Port, 80);
+    EXPECT_EQ(c.Password, "2613");
+    EXPECT_EQ(c.PollInterval, 10);
+    EXPECT_TRUE(c.SoundEnabled);
+    EXPECT_EQ(c.StyleName, "Windows10 Blue");
+    EXPECT_FALSE(fs::exists(path));
+}
+
+TEST(ZelvanConfig, ReadsEncodingsAndNamesWithoutRegardToCase) {
+    TTempDir dir;
+    const std::string path = dir.File("k.ini");
+    WriteFile(path,
+              "; comment\r\n[connection]\r\nserverhost = 192.168.1.5 \r\nSERVERPORT=$1F90\r\n"
+              "Password=كلمة سر\r\n[Options]\r\nPollInterval=-5\r\nSoundEnabled=false\r\n"
+              "[Display]\r\nStyleName=No Such Style\r\n[Options]\r\nPollInterval=99\r\n");
+    TZelvanConfig c = LoadZelvanConfig(Q(path));
+    EXPECT_EQ(c.Host, "192.168.1.5");
+    EXPECT_EQ(c.Port, 8080);
+    EXPECT_EQ(c.Password, QStringLiteral("كلمة سر"));
+    EXPECT_EQ(c.PollInterval, -5) << "no range on reading; the first section counts";
+    EXPECT_TRUE(c.SoundEnabled) << "a word is no integer: the default";
+    EXPECT_EQ(c.StyleName, "No Such Style");
+
+    const struct {
+        const char* Value;
+        bool Sound;
+    } sounds[] = {{"0", false}, {"2", true}, {"", true}, {"1", true}, {"-1", true}};
+    for (const auto& s : sounds) {
+        WriteFile(path, std::string("[Options]\nSoundEnabled=") + s.Value + "\nServerPort=x\n");
+        EXPECT_EQ(LoadZelvanConfig(Q(path)).SoundEnabled, s.Sound) << s.Value;
+    }
+    WriteFile(path, "[Connection]\nServerPort=8080x\n");
+    EXPECT_EQ(LoadZelvanConfig(Q(path)).Port, 80);
+    WriteFile(path, "[Connection]\nServerPort=\n");
+    EXPECT_EQ(LoadZelvanConfig(Q(path)).Port, 80);
+}
+
+TEST(IniFile, LongValuesAreCutAt2047Characters) {
+    TTempDir dir;
+    TIniFile ini(Q(dir.File("k.ini")));
+    const QString password(3000, QChar(u'ك'));
+    ini.WriteString("Connection", "Password", password);
+    EXPECT_EQ(ini.ReadString("Connection", "Password", ""), password.left(2047));
+}
+
+TEST(IniFile, WritesKeepEveryOtherLine) {
+    TTempDir dir;
+    const std::string path = dir.File("k.ini");
+    WriteFile(path,
+              "; written by hand\r\n[Connection]\r\nServerHost=a\r\nUnknown=keep me\r\n\r\n"
+              "[Other]\r\nx = 1\r\n");
+    TIniFile ini(Q(path));
+    ini.WriteString("CONNECTION", "serverhost", "b");
+    ini.WriteInteger("Connection", "ServerPort", 8080);
+    ini.WriteBool("Options", "SoundEnabled", false);
+    EXPECT_EQ(ReadFile(path),
+              "; written by hand\r\n[Connection]\r\nserverhost=b\r\nUnknown=keep me\r\n"
+              "ServerPort=8080\r\n\r\n[Other]\r\nx = 1\r\n[Options]\r\nSoundEnabled=0\r\n");
+    EXPECT_EQ(ini.ReadString("connection", "SERVERHOST", ""), "b");
+    EXPECT_FALSE(ini.ReadBool("Options", "SoundEnabled", true));
+
+    // A value cannot smuggle a line of its own into the file.
+    ini.WriteString("Connection", "ServerHost", "h\n[Connection]\nPassword=x");
+    EXPECT_EQ(ini.ReadString("Connection", "Password", "none"), "none");
+}
+
+TEST(IniFile, ANewFileIsCreatedForItsOwnerOnly) {
+    TTempDir dir;
+    const std::string path = dir.File("sub.dir.ini");
+    TIniFile(Q(path)).WriteBool("Options", "SoundEnabled", true);
+    EXPECT_EQ(ReadFile(path), "[Options]\nSoundEnabled=1\n");
+    const auto perms = fs::status(path).permissions();
+    EXPECT_EQ(perms & (fs::perms::group_all | fs::perms::others_all), fs::perms::none);
+}
+
+TEST(IniFile, AWriteCutShortRaisesAndLeavesTheOldFileWhole) {
+    TTempDir dir;
+    const std::string path = dir.File("k.ini");
+    const std::string old = "[Connection]\nServerHost=old\n";
+    WriteFile(path, old);
+    TIniFile ini(Q(path));
+    // A file size limit makes the write fail half-way, as a full disk would, even for root.
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    setrlimit(RLIMIT_FSIZE, &small);
+    std::string raised;
+    try {
+        ini.WriteString("Connection", "ServerHost", QString(10000, u'x'));
+    } catch (const EZelvanError& e) {
+        raised = e.what();
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(raised, "Unable to write to " + path);
+    EXPECT_EQ(ReadFile(path), old);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1)
+        << "no temporary file is left behind";
+
+    // A folder that does not exist cannot take the file either.
+    TIniFile nowhere(Q(dir.File("missing/k.ini")));
+    EXPECT_THROW(nowhere.WriteBool("Options", "SoundEnabled", true), EZelvanError);
+}
