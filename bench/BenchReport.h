@@ -12,6 +12,8 @@
 // always stands beside the figure in the same run.
 class TRatioReporter : public benchmark::ConsoleReporter {
 public:
+    // Plain text: the figures are meant to be pasted into the README.
+    TRatioReporter() : ConsoleReporter(OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& ARuns) override;
     std::map<std::string, double> Seconds;  // real time per iteration, by benchmark name
     std::map<std::string, double> BytesPerSecond;

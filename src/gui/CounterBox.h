@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QFrame>
+
+class QLabel;
+
+// A counter box of the main window: a panel holding one label that fills it. A click on the box
+// or on its label raises Clicked.
+class TCounterBox : public QFrame {
+    Q_OBJECT
+public:
+    TCounterBox(QWidget* AParent, const QColor& ABackground, const QColor& ATextColour,
+                const QString& AText);
+    QLabel* Label() const { return FLabel; }
+    void SetBackground(const QColor& AColour);
+
+signals:
+    void Clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* AEvent) override;
+
+private:
+    QLabel* FLabel;
+};

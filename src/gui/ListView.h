@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QTableView>
+
+// The request list: a report-style list with grid lines and whole-row selection that always
+// reads right to left, whatever its parent does: it is mirrored, so column 0 stands at the
+// right-hand edge, and so is its header; cell and header texts align to the right.
+class TListView : public QTableView {
+    Q_OBJECT
+public:
+    explicit TListView(QWidget* AParent = nullptr);
+
+    // Re-applies the right-to-left treatment; it holds across re-creation of the native window.
+    void MakeRightToLeft();
+};

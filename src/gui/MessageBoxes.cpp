@@ -1,0 +1,53 @@
+#include "MessageBoxes.h"
+
+#include <QMessageBox>
+
+namespace {
+TMessageBoxes::TRecorder* Recorder = nullptr;
+}
+
+TMessageBoxes::TRecorder::TRecorder() {
+    Recorder = this;
+}
+TMessageBoxes::TRecorder::~TRecorder() {
+    Recorder = nullptr;
+}
+
+QString TMessageBoxes::ApplicationTitle() {
+    return QStringLiteral("Kestaro - طلبات الشهادات المدرسية");
+}
+
+bool TMessageBoxes::Record(TKind AKind, const QString& AText, bool* AAnswer) {
+    if (!Recorder) return false;
+    Recorder->Shown.push_back({AKind, AText});
+    if (AAnswer) {
+        *AAnswer = !Recorder->Answers.empty() && Recorder->Answers.front();
+        if (!Recorder->Answers.empty()) Recorder->Answers.pop_front();
+    }
+    return true;
+}
+
+void TMessageBoxes::ShowMessage(QWidget* AParent, const QString& AText) {
+    if (Record(TKind::Message, AText)) return;
+    QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), AText, QMessageBox::Ok, AParent);
+    box.exec();
+}
+
+void TMessageBoxes::ShowError(QWidget* AParent, const QString& AText) {
+    if (Record(TKind::Error, AText)) return;
+    QMessageBox box(QMessageBox::Critical, ApplicationTitle(), AText, QMessageBox::Ok, AParent);
+    box.exec();
+}
+
+void TMessageBoxes::ShowCloseError(const QString& AText) {
+    if (Record(TKind::CloseError, AText)) return;
+    QMessageBox box(QMessageBox::Critical, ApplicationTitle(), AText, QMessageBox::Close);
+    box.exec();
+}
+
+bool TMessageBoxes::Confirm(QWidget* AParent, const QString& AText) {
+    bool answer = false;
+    if (Record(TKind::Question, AText, &answer)) return answer;
+    return QMessageBox::question(AParent, QString(), AText, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::Yes) == QMessageBox::Yes;
+}

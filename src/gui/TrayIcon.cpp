@@ -1,0 +1,61 @@
+#include "TrayIcon.h"
+
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+namespace {
+std::optional<bool> AvailableForTesting;
+constexpr int RetryMilliseconds = 2000;
+constexpr int Retries = 150;  // five minutes
+}  // namespace
+
+TTrayIcon::TTrayIcon(QObject* AParent)
+    : QObject(AParent), FIcon(new QSystemTrayIcon(this)), FRetriesLeft(Retries) {
+    connect(FIcon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason AReason) {
+                if (AReason == QSystemTrayIcon::DoubleClick) emit DoubleClicked();
+            });
+    FRetry.setInterval(RetryMilliseconds);
+    connect(&FRetry, &QTimer::timeout, this, &TTrayIcon::TryShow);
+    TryShow();
+}
+
+void TTrayIcon::SetAvailableForTesting(std::optional<bool> AAvailable) {
+    AvailableForTesting = AAvailable;
+}
+
+bool TTrayIcon::TrayExists() {
+    return AvailableForTesting.value_or(QSystemTrayIcon::isSystemTrayAvailable());
+}
+
+void TTrayIcon::TryShow() {
+    if (TrayExists()) {
+        FIcon->show();
+        FRetry.stop();
+    } else if (FRetriesLeft-- > 0) {
+        FRetry.start();
+    } else {
+        FRetry.stop();
+    }
+}
+
+bool TTrayIcon::IsAvailable() const {
+    return TrayExists() && !FRetry.isActive();
+}
+
+void TTrayIcon::SetIcon(const QIcon& AIcon) {
+    FIcon->setIcon(AIcon);
+}
+
+void TTrayIcon::SetToolTip(const QString& AText) {
+    FIcon->setToolTip(AText);
+}
+
+void TTrayIcon::SetMenu(QMenu* AMenu) {
+    FIcon->setContextMenu(AMenu);
+}
+
+void TTrayIcon::ShowBalloon(const QString& ATitle, const QString& AText) {
+    FIcon->showMessage(ATitle, AText, QSystemTrayIcon::NoIcon);
+    emit BalloonShown(ATitle, AText);
+}

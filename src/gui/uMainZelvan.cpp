@@ -1,0 +1,366 @@
+#include "uMainZelvan.h"
+
+#include <algorithm>
+#include <limits>
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+
+#include "CounterBox.h"
+#include "ListView.h"
+#include "MessageBoxes.h"
+#include "RequestListModel.h"
+#include "Shape.h"
+#include "TrayIcon.h"
+#include "uSettingsForm.h"
+
+namespace {
+
+constexpr int ClientWidth = 1000;
+constexpr int ClientHeight = 650;
+constexpr int ButtonGap = 12;
+constexpr int MinimumPollSeconds = 5;
+
+QColor Rgb(int R, int G, int B) {
+    return QColor(R, G, B);
+}
+
+QFont FontOf(const QWidget* AWidget, int APixels, bool ABold) {
+    QFont font = AWidget->font();
+    font.setPixelSize(APixels);
+    font.setBold(ABold);
+    return font;
+}
+
+QWidget* Panel(QWidget* AParent, const QColor& ABackground) {
+    auto* panel = new QWidget(AParent);
+    panel->setAutoFillBackground(true);
+    QPalette p = panel->palette();
+    p.setColor(QPalette::Window, ABackground);
+    panel->setPalette(p);
+    return panel;
+}
+
+QLabel* Label(QWidget* AParent, const QString& AText, int APixels, bool ABold,
+              const QColor& AColour, QRect AGeometry) {
+    auto* label = new QLabel(AText, AParent);
+    label->setFont(FontOf(AParent, APixels, ABold));
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, AColour);
+    label->setPalette(p);
+    label->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
+    label->setGeometry(AGeometry);
+    return label;
+}
+
+QPushButton* Button(QWidget* AParent, const QString& AText, QRect AGeometry) {
+    auto* button = new QPushButton(AText, AParent);
+    button->setGeometry(AGeometry);
+    return button;
+}
+
+void SetTextColour(QPushButton* AButton, const QColor& AColour) {
+    // A style sheet rather than the palette, so that the visual styles keep the colour.
+    AButton->setStyleSheet(QStringLiteral("color: %1;").arg(AColour.name()));
+}
+
+// The search hint begins with a magnifier from the private-use area of icon fonts. Where the
+// font has no picture for it, the hint goes without rather than showing an empty box.
+QString SearchHint(const QFont& AFont) {
+    const QString text = QStringLiteral("بحث سريع عن تلميذ...");
+    constexpr char32_t magnifier = 0xF50D;
+    if (!QFontMetrics(AFont).inFontUcs4(magnifier)) return text;
+    return QString(QChar(magnifier)) + u' ' + text;
+}
+
+const QString TrayBalloonTitle = QStringLiteral("Kestaro - أمانة المدير");
+const QString TrayBalloonText =
+    QStringLiteral("التطبيق يعمل في الخلفية لمراقبة طلبات الشهادات المدرسية.");
+
+}  // namespace
+
+TFrmMainZelvan::TFrmMainZelvan(QWidget* AParent) : QWidget(AParent) {
+    BuildLayout();
+    FormCreate();
+}
+
+// FormDestroy: the timer stops with the window.
+TFrmMainZelvan::~TFrmMainZelvan() {
+    TimerPoll->stop();
+}
+
+// ---- layout ----
+
+void TFrmMainZelvan::BuildLayout() {
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setObjectName(QStringLiteral("FrmMainZelvan"));
+    setWindowTitle(QStringLiteral("Kestaro - أمانة المدير | طلبات الشهادات المدرسية"));
+    setLayoutDirection(Qt::RightToLeft);
+    setFixedSize(ClientWidth, ClientHeight);
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, Rgb(245, 245, 245));
+    setPalette(p);
+    setFont(FontOf(this, 13, false));
+
+    BuildTopBar();
+    BuildCounterBar();
+    BuildSearchBarAndList();
+    BuildActionBar();
+    BuildTray();
+    DockAreas();
+    setTabOrder(BtnSound, BtnRefresh);
+    setTabOrder(BtnRefresh, BtnSettings);
+    setTabOrder(BtnSettings, EdtSearch);
+    setTabOrder(EdtSearch, LvRequests);
+    setTabOrder(LvRequests, BtnComplete);
+    setTabOrder(BtnComplete, BtnRevert);
+    setTabOrder(BtnRevert, BtnCopyName);
+    setTabOrder(BtnCopyName, BtnDelete);
+}
+
+void TFrmMainZelvan::BuildTopBar() {
+    PnlTop = Panel(this, Rgb(239, 239, 239));
+    LblAppTitle = Label(PnlTop, QStringLiteral("طلبات الشهادات المدرسية"), 19, true,
+                        Rgb(28, 28, 28), {700, 18, 280, 25});
+    ShapeStatus = new TShape(PnlTop, Rgb(192, 192, 192));
+    ShapeStatus->setGeometry(675, 27, 14, 14);
+    LblStatusText = Label(PnlTop, QStringLiteral("جاري الاتصال..."), 13, true, Rgb(82, 82, 82),
+                          {550, 25, 115, 17});
+    BtnSound = Button(PnlTop, QStringLiteral("تنبيه الصوت"), {250, 16, 130, 34});
+    BtnRefresh = Button(PnlTop, QStringLiteral("تحديث"), {140, 16, 100, 34});
+    BtnSettings = Button(PnlTop, QStringLiteral("إعدادات الاتصال"), {15, 16, 115, 34});
+}
+
+void TFrmMainZelvan::BuildCounterBar() {
+    PnlStats = Panel(this, Qt::white);
+    PnlBoxPending = new TCounterBox(PnlStats, Rgb(255, 245, 233), Rgb(46, 90, 15),
+                                    QStringLiteral("في الانتظار: 0"));
+    PnlBoxCompleted =
+        new TCounterBox(PnlStats, Rgb(220, 255, 227), Rgb(50, 101, 22), QStringLiteral("منجزة: 0"));
+    PnlBoxTotal = new TCounterBox(PnlStats, Rgb(245, 245, 245), Rgb(51, 51, 51),
+                                  QStringLiteral("الإجمالي: 0"));
+    PnlBoxPending->setGeometry(668, 8, 332, 48);
+    PnlBoxCompleted->setGeometry(334, 8, 331, 48);
+    PnlBoxTotal->setGeometry(0, 8, 331, 48);
+    LblCountPending = PnlBoxPending->Label();
+    LblCountCompleted = PnlBoxCompleted->Label();
+    LblCountTotal = PnlBoxTotal->Label();
+}
+
+void TFrmMainZelvan::BuildSearchBarAndList() {
+    PnlFilter = Panel(this, Rgb(239, 239, 239));
+    EdtSearch = new QLineEdit(PnlFilter);
+    EdtSearch->setGeometry(665, 8, 320, 25);
+    EdtSearch->setPlaceholderText(SearchHint(EdtSearch->font()));
+
+    LvRequests = new TListView(this);
+    LvRequests->setFont(FontOf(this, 13, false));
+    FRequestModel = new TRequestListModel(LvRequests);
+    LvRequests->setModel(FRequestModel);
+    for (int column = 0; column < TRequestListModel::ColumnCount; ++column)
+        LvRequests->setColumnWidth(column, TRequestListModel::Width(column));
+}
+
+void TFrmMainZelvan::BuildActionBar() {
+    PnlBottom = Panel(this, Qt::white);
+    BtnComplete =
+        Button(PnlBottom, QStringLiteral("تحديد كمنجز (تم الاستخراج)"), {554, 10, 200, 40});
+    BtnComplete->setFont(FontOf(this, 14, true));
+    SetTextColour(BtnComplete, Rgb(0, 128, 0));
+    BtnRevert = Button(PnlBottom, QStringLiteral("إرجاع للانتظار"), {407, 10, 135, 40});
+    BtnCopyName = Button(PnlBottom, QStringLiteral("نسخ اسم التلميذ"), {245, 10, 150, 40});
+    BtnDelete = Button(PnlBottom, QStringLiteral("حذف الطلب"), {15, 10, 100, 40});
+    BtnDelete->hide();
+}
+
+void TFrmMainZelvan::BuildTray() {
+    TimerPoll = new QTimer(this);
+    TimerPoll->setInterval(10 * 1000);
+    connect(TimerPoll, &QTimer::timeout, this, &TFrmMainZelvan::TimerPollTimer);
+
+    PopupTray = new QMenu(this);
+    MniShow = PopupTray->addAction(QStringLiteral("عرض النافذة"));
+    QFont bold = MniShow->font();
+    bold.setBold(true);
+    MniShow->setFont(bold);
+    PopupTray->setDefaultAction(MniShow);
+    MniCheckNow = PopupTray->addAction(QStringLiteral("فحص فوري للطلبات"));
+    MniCheckNow->setVisible(false);
+    N1 = PopupTray->addSeparator();
+    MniExit = PopupTray->addAction(QStringLiteral("خروج"));
+    connect(MniShow, &QAction::triggered, this, &TFrmMainZelvan::MniShowClick);
+    connect(MniExit, &QAction::triggered, this, &TFrmMainZelvan::MniExitClick);
+
+    TrayIcon = new TTrayIcon(this);
+    TrayIcon->SetToolTip(TMessageBoxes::ApplicationTitle());
+    TrayIcon->SetMenu(PopupTray);
+    connect(TrayIcon, &TTrayIcon::DoubleClicked, this, &TFrmMainZelvan::TrayIconDblClick);
+}
+
+// The areas are docked: three bars at the top, the action bar at the bottom, the list between.
+void TFrmMainZelvan::DockAreas() {
+    const int w = width();
+    PnlTop->setGeometry(0, 0, w, 65);
+    PnlStats->setGeometry(0, 65, w, 65);
+    PnlFilter->setGeometry(0, 130, w, 42);
+    PnlBottom->setGeometry(0, height() - 60, w, 60);
+    LvRequests->setGeometry(0, 172, w, std::max(0, height() - 60 - 172));
+}
+
+void TFrmMainZelvan::LayoutStatBoxes() {
+    const int w = PnlStats->contentsRect().width() - 6;
+    if (w < 30) return;
+    const int third = w / 3;
+    PnlBoxTotal->setGeometry(0, PnlBoxTotal->y(), third, PnlBoxTotal->height());
+    PnlBoxCompleted->setGeometry(third + 3, PnlBoxCompleted->y(), third, PnlBoxCompleted->height());
+    PnlBoxPending->setGeometry(2 * third + 6, PnlBoxPending->y(), w - 2 * third,
+                               PnlBoxPending->height());
+}
+
+void TFrmMainZelvan::LayoutBottomButtons() {
+    const int group =
+        BtnCopyName->width() + ButtonGap + BtnRevert->width() + ButtonGap + BtnComplete->width();
+    const int left = std::max(10, (PnlBottom->contentsRect().width() - group) / 2);
+    BtnCopyName->move(left, BtnCopyName->y());
+    BtnRevert->move(left + BtnCopyName->width() + ButtonGap, BtnRevert->y());
+    BtnComplete->move(BtnRevert->x() + BtnRevert->width() + ButtonGap, BtnComplete->y());
+}
+
+void TFrmMainZelvan::resizeEvent(QResizeEvent* AEvent) {
+    QWidget::resizeEvent(AEvent);
+    DockAreas();
+    LayoutStatBoxes();
+    LayoutBottomButtons();
+}
+
+// ---- creation ----
+
+void TFrmMainZelvan::FormCreate() {
+    FCurrentFilter = QStringLiteral("pending");
+    FLastSeenMaxID = 0;
+    FIsPolling = false;
+    LvRequests->MakeRightToLeft();
+    LoadIcons();
+    // An error in any later step is shown, and the steps after it do not run.
+    RunGuarded(this, [this] {
+        ReloadConfig();
+        UpdateSoundButton();
+        SetRunTimeCaptions();
+        BtnDelete->hide();
+        MniCheckNow->setVisible(false);
+        UpdateFilterBoxes();
+        LayoutStatBoxes();
+        LayoutBottomButtons();
+        CreateStatusImages();
+        PollServer(true);
+        TimerPoll->start();
+    });
+}
+
+void TFrmMainZelvan::LoadIcons() {
+    QIcon icon;
+    for (const int size : {24, 30, 36, 48})
+        icon.addFile(QStringLiteral(":/icons/MAINICON-%1.png").arg(size), QSize(size, size));
+    if (icon.isNull()) return;  // the window keeps the icons it has
+    setWindowIcon(icon);
+    QApplication::setWindowIcon(icon);
+    TrayIcon->SetIcon(icon);
+}
+
+void TFrmMainZelvan::SetRunTimeCaptions() {
+    BtnRefresh->setText(QStringLiteral("تحديث 🔄"));
+    BtnSettings->setText(QStringLiteral("إعدادات الاتصال ⚙"));
+    BtnComplete->setText(QStringLiteral("✔ تحديد كمنجز (تم الاستخراج)"));
+    BtnRevert->setText(QStringLiteral("⏳ إرجاع للانتظار"));
+    BtnCopyName->setText(QStringLiteral("📋 نسخ اسم التلميذ"));
+    BtnDelete->setText(QStringLiteral("🗑 حذف الطلب"));
+}
+
+void TFrmMainZelvan::ReloadConfig() {
+    QString style;
+    TFrmSettings::LoadConfig(FServerHost, FServerPort, FPollInterval, FSoundEnabled, style,
+                             FServerPassword);
+    FPollInterval = std::max(FPollInterval, MinimumPollSeconds);
+    // Seconds beyond what the timer can count in milliseconds wait as long as it can.
+    const int milliseconds = static_cast<int>(std::min<std::int64_t>(
+        std::int64_t(FPollInterval) * 1000, std::numeric_limits<int>::max()));
+    // Setting the same interval again would restart a running count.
+    if (TimerPoll->interval() != milliseconds) TimerPoll->setInterval(milliseconds);
+}
+
+void TFrmMainZelvan::UpdateSoundButton() {
+    BtnSound->setText(FSoundEnabled ? QStringLiteral("الصوت: مفعّل 🔔")
+                                    : QStringLiteral("الصوت: مكتوم 🔕"));
+    SetTextColour(BtnSound, FSoundEnabled ? Rgb(0, 128, 0) : Rgb(255, 0, 0));
+}
+
+// The counter boxes' frames and colours by the current filter; they come with the request list.
+void TFrmMainZelvan::UpdateFilterBoxes() {}
+
+// The status column's pictures; they come with the request list.
+void TFrmMainZelvan::CreateStatusImages() {}
+
+// One poll of the server; it comes with the poll cycle.
+void TFrmMainZelvan::PollServer(bool) {}
+
+void TFrmMainZelvan::TimerPollTimer() {
+    PollServer(false);
+}
+
+// ---- tray and window life ----
+
+void TFrmMainZelvan::HideToTray(bool AWithBalloon) {
+    if (!TrayIcon->IsAvailable()) {
+        // Without a tray, a hidden window could not be brought back: keep it on the task bar.
+        showMinimized();
+        return;
+    }
+    hide();
+    if (AWithBalloon) TrayIcon->ShowBalloon(TrayBalloonTitle, TrayBalloonText);
+}
+
+void TFrmMainZelvan::closeEvent(QCloseEvent* AEvent) {
+    AEvent->ignore();
+    HideToTray(true);
+}
+
+void TFrmMainZelvan::changeEvent(QEvent* AEvent) {
+    QWidget::changeEvent(AEvent);
+    if (AEvent->type() != QEvent::WindowStateChange || !isMinimized() || !TrayIcon->IsAvailable())
+        return;
+    // Hidden after the state change has been handled: on X11 a window should not be minimised
+    // and hidden at the same time.
+    QTimer::singleShot(0, this, [this] {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        HideToTray(false);
+    });
+}
+
+void TFrmMainZelvan::TrayIconDblClick() {
+    show();
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    raise();
+    activateWindow();
+}
+
+void TFrmMainZelvan::MniShowClick() {
+    TrayIconDblClick();
+}
+
+void TFrmMainZelvan::MniExitClick() {
+    TimerPoll->stop();
+    // exit() rather than quit(): quit() would first ask the window to close, and closing hides
+    // it to the tray with a balloon instead of ending.
+    QCoreApplication::exit(0);
+}

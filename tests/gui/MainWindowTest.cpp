@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <limits>
+
+#include <QAction>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "CounterBox.h"
+#include "ListView.h"
+#include "MessageBoxes.h"
+#include "TempDir.h"
+#include "TrayIcon.h"
+#include "uMainZelvan.h"
+#include "uSettingsForm.h"
+
+namespace {
+
+// Each test has its own configuration file in a temporary folder, and a tray it decides on.
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TFrmSettings::SetIniPathForTesting(QString::fromStdString(FDir.File("kestaro-zelvan.ini")));
+        TTrayIcon::SetAvailableForTesting(true);
+    }
+    void TearDown() override {
+        TFrmSettings::SetIniPathForTesting({});
+        TTrayIcon::SetAvailableForTesting(std::nullopt);
+    }
+    void WriteIni(const std::string& AText) {
+        std::ofstream(FDir.File("kestaro-zelvan.ini")) << AText;
+    }
+    bool IniExists() const { return std::filesystem::exists(FDir.File("kestaro-zelvan.ini")); }
+
+    TTempDir FDir;
+    TMessageBoxes::TRecorder FBoxes;
+};
+
+QRect Place(const QWidget* AWidget) {
+    return AWidget->geometry();
+}
+
+}  // namespace
+
+TEST_F(MainWindow, CreationSetsCaptionsAndHidesWhatIsNeverShown) {
+    TFrmMainZelvan w;
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Kestaro - أمانة المدير | طلبات الشهادات المدرسية"));
+    EXPECT_EQ(w.size(), QSize(1000, 650));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize()) << "fixed size";
+    EXPECT_FALSE(w.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(w.isRightToLeft());
+    EXPECT_EQ(w.BtnRefresh->text(), QStringLiteral("تحديث 🔄"));
+    EXPECT_EQ(w.BtnSettings->text(), QStringLiteral("إعدادات الاتصال ⚙"));
+    EXPECT_EQ(w.BtnComplete->text(), QStringLiteral("✔ تحديد كمنجز (تم الاستخراج)"));
+    EXPECT_EQ(w.BtnRevert->text(), QStringLiteral("⏳ إرجاع للانتظار"));
+    EXPECT_EQ(w.BtnCopyName->text(), QStringLiteral("📋 نسخ اسم التلميذ"));
+    EXPECT_EQ(w.BtnDelete->text(), QStringLiteral("🗑 حذف الطلب"));
+    EXPECT_EQ(w.BtnSound->text(), QStringLiteral("الصوت: مفعّل 🔔"));
+    EXPECT_EQ(w.LblStatusText->text(), QStringLiteral("جاري الاتصال..."));
+    EXPECT_EQ(w.LblCountPending->text(), QStringLiteral("في الانتظار: 0"));
+    EXPECT_EQ(w.LblCountCompleted->text(), QStringLiteral("منجزة: 0"));
+    EXPECT_EQ(w.LblCountTotal->text(), QStringLiteral("الإجمالي: 0"));
+    EXPECT_EQ(w.CurrentFilter(), "pending");
+    EXPECT_EQ(w.LastSeenMaxID(), 0);
+    EXPECT_TRUE(w.EdtSearch->placeholderText().endsWith(QStringLiteral("بحث سريع عن تلميذ...")));
+
+    w.show();
+    EXPECT_TRUE(w.BtnDelete->isHidden());
+    EXPECT_FALSE(w.MniCheckNow->isVisible());
+    EXPECT_TRUE(w.MniShow->font().bold());
+    EXPECT_EQ(w.PopupTray->defaultAction(), w.MniShow);
+    ASSERT_EQ(w.PopupTray->actions().size(), 4);
+    EXPECT_TRUE(w.PopupTray->actions()[2]->isSeparator());
+    EXPECT_EQ(w.MniExit->text(), QStringLiteral("خروج"));
+    EXPECT_TRUE(w.TimerPoll->isActive());
+    EXPECT_EQ(w.TimerPoll->interval(), 10000);
+    EXPECT_FALSE(IniExists()) << "start-up creates nothing on disk";
+}
+
+TEST_F(MainWindow, AreasAndControlsStandWhereTheyBelong) {
+    TFrmMainZelvan w;
+    EXPECT_EQ(Place(w.PnlTop), QRect(0, 0, 1000, 65));
+    EXPECT_EQ(Place(w.PnlStats), QRect(0, 65, 1000, 65));
+    EXPECT_EQ(Place(w.PnlFilter), QRect(0, 130, 1000, 42));
+    EXPECT_EQ(Place(w.LvRequests), QRect(0, 172, 1000, 418));
+    EXPECT_EQ(Place(w.PnlBottom), QRect(0, 590, 1000, 60));
+    EXPECT_EQ(Place(w.LblAppTitle), QRect(700, 18, 280, 25));
+    EXPECT_EQ(Place(w.BtnSound), QRect(250, 16, 130, 34));
+    EXPECT_EQ(Place(w.BtnRefresh), QRect(140, 16, 100, 34));
+    EXPECT_EQ(Place(w.BtnSettings), QRect(15, 16, 115, 34));
+    EXPECT_EQ(Place(w.EdtSearch), QRect(665, 8, 320, 25));
+    EXPECT_EQ(Place(w.BtnDelete), QRect(15, 10, 100, 40));
+    EXPECT_EQ(w.LblAppTitle->font().pixelSize(), 19);
+    EXPECT_TRUE(w.LblAppTitle->font().bold());
+    EXPECT_EQ(w.LblCountPending->font().pixelSize(), 17);
+    EXPECT_EQ(w.BtnComplete->font().pixelSize(), 14);
+
+    const QStringList headers = {"#",           "اسم ولقب التلميذ", "القسم",  "تاريخ الميلاد",
+                                 "تاريخ الطلب", "صاحب الطلب",       "الحالة", "تاريخ الإنجاز",
+                                 "ملاحظات"};
+    const int widths[] = {55, 190, 90, 100, 135, 100, 90, 125, 95};
+    const auto* model = w.LvRequests->model();
+    ASSERT_EQ(model->columnCount(), 9);
+    int total = 0;
+    for (int c = 0; c < 9; ++c) {
+        EXPECT_EQ(model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString(), headers[c]);
+        EXPECT_EQ(w.LvRequests->columnWidth(c), widths[c]) << c;
+        total += w.LvRequests->columnWidth(c);
+    }
+    EXPECT_EQ(total, 980) << "no column stretches to fill the rest";
+    EXPECT_EQ(w.LvRequests->layoutDirection(), Qt::RightToLeft);
+    EXPECT_TRUE(w.LvRequests->testAttribute(Qt::WA_SetLayoutDirection))
+        << "its own, not the parent's";
+    EXPECT_EQ(w.LvRequests->horizontalHeader()->layoutDirection(), Qt::RightToLeft);
+    EXPECT_EQ(w.LvRequests->selectionBehavior(), QAbstractItemView::SelectRows);
+    EXPECT_EQ(w.LvRequests->editTriggers(), QAbstractItemView::NoEditTriggers);
+}
+
+TEST_F(MainWindow, CounterBoxesSplitTheBarInThirds) {
+    TFrmMainZelvan w;
+    EXPECT_EQ(Place(w.PnlBoxTotal), QRect(0, 8, 331, 48));
+    EXPECT_EQ(Place(w.PnlBoxCompleted), QRect(334, 8, 331, 48));
+    EXPECT_EQ(Place(w.PnlBoxPending), QRect(668, 8, 332, 48));
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    EXPECT_EQ(Place(w.LblCountPending), QRect(0, 0, 332, 48)) << "the label fills its box";
+
+    w.PnlStats->resize(36, 65);  // W = 30, the smallest that is laid out
+    w.LayoutStatBoxes();
+    EXPECT_EQ(Place(w.PnlBoxTotal), QRect(0, 8, 10, 48));
+    EXPECT_EQ(Place(w.PnlBoxCompleted), QRect(13, 8, 10, 48));
+    EXPECT_EQ(Place(w.PnlBoxPending), QRect(26, 8, 10, 48));
+
+    w.PnlStats->resize(35, 65);
+    w.PnlBoxPending->setGeometry(500, 8, 77, 48);
+    w.LayoutStatBoxes();
+    EXPECT_EQ(Place(w.PnlBoxPending), QRect(500, 8, 77, 48)) << "too narrow: nothing moves";
+
+    w.PnlStats->resize(701, 65);  // W = 695, T = 231: the pending box takes the remainder
+    w.LayoutStatBoxes();
+    EXPECT_EQ(Place(w.PnlBoxCompleted), QRect(234, 8, 231, 48));
+    EXPECT_EQ(Place(w.PnlBoxPending), QRect(468, 8, 233, 48));
+}
+
+TEST_F(MainWindow, ActionButtonsStayCentredWithAFloorOfTen) {
+    TFrmMainZelvan w;
+    EXPECT_EQ(w.BtnCopyName->x(), 245);
+    EXPECT_EQ(w.BtnRevert->x(), 407);
+    EXPECT_EQ(w.BtnComplete->x(), 554);
+    const struct {
+        int Width;
+        int CopyName;
+    } cases[] = {{800, 145}, {530, 10}, {529, 10}, {520, 10}, {300, 10}, {0, 10}};
+    for (const auto& c : cases) {
+        w.PnlBottom->resize(c.Width, 60);
+        w.LayoutBottomButtons();
+        EXPECT_EQ(w.BtnCopyName->x(), c.CopyName) << c.Width;
+        EXPECT_EQ(w.BtnRevert->x(), c.CopyName + 150 + 12) << c.Width;
+        EXPECT_EQ(w.BtnComplete->x(), c.CopyName + 150 + 12 + 135 + 12) << c.Width;
+        EXPECT_EQ(w.BtnComplete->width(), 200) << "buttons never shrink";
+    }
+    EXPECT_EQ(w.BtnDelete->x(), 15) << "the hidden button is not placed";
+}
+
+TEST_F(MainWindow, ConfigurationSetsIntervalAndSoundButton) {
+    const struct {
+        const char* Interval;
+        int Seconds;
+    } cases[] = {{"0", 5},        {"1", 5},
+                 {"4", 5},        {"-3", 5},
+                 {"5", 5},        {"10", 10},
+                 {"$1E", 30},     {"4294968", std::numeric_limits<int>::max() / 1000},
+                 {"nonsense", 10}};
+    for (const auto& c : cases) {
+        WriteIni(std::string("[Options]\nPollInterval=") + c.Interval + "\nSoundEnabled=0\n");
+        TFrmMainZelvan w;
+        EXPECT_EQ(w.TimerPoll->interval() / 1000, c.Seconds) << c.Interval;
+        EXPECT_FALSE(w.SoundEnabled());
+        EXPECT_EQ(w.BtnSound->text(), QStringLiteral("الصوت: مكتوم 🔕"));
+        EXPECT_TRUE(w.BtnSound->styleSheet().contains("#ff0000"));
+    }
+}
+
+TEST_F(MainWindow, ClosingHidesToTheTrayWithTheBalloonEveryTime) {
+    TFrmMainZelvan w;
+    QSignalSpy balloons(w.TrayIcon, &TTrayIcon::BalloonShown);
+    for (int i = 0; i < 3; ++i) {
+        w.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+        w.close();
+        EXPECT_FALSE(w.isVisible());
+    }
+    ASSERT_EQ(balloons.count(), 3);
+    EXPECT_EQ(balloons[0][0].toString(), QStringLiteral("Kestaro - أمانة المدير"));
+    EXPECT_EQ(balloons[0][1].toString(),
+              QStringLiteral("التطبيق يعمل في الخلفية لمراقبة طلبات الشهادات المدرسية."));
+    EXPECT_TRUE(w.TimerPoll->isActive()) << "it keeps watching while hidden";
+}
+
+TEST_F(MainWindow, MinimisingHidesWithoutABalloonAndTheTrayBringsItBack) {
+    TFrmMainZelvan w;
+    QSignalSpy balloons(w.TrayIcon, &TTrayIcon::BalloonShown);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.showMinimized();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }));
+    EXPECT_EQ(balloons.count(), 0);
+    EXPECT_FALSE(w.isMinimized());
+
+    w.MniShow->trigger();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.isMinimized());
+    w.close();
+    emit w.TrayIcon->DoubleClicked();
+    EXPECT_TRUE(w.isVisible());
+}
+
+TEST_F(MainWindow, WithoutATrayTheWindowIsNeverHiddenAway) {
+    TTrayIcon::SetAvailableForTesting(false);
+    TFrmMainZelvan w;
+    QSignalSpy balloons(w.TrayIcon, &TTrayIcon::BalloonShown);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.close();
+    EXPECT_TRUE(w.isVisible()) << "minimised to the task bar instead of hidden";
+    EXPECT_EQ(balloons.count(), 0);
+}
+
+TEST_F(MainWindow, ExitFromTheTrayEndsTheLoopWithoutAsking) {
+    TFrmMainZelvan w;
+    QSignalSpy balloons(w.TrayIcon, &TTrayIcon::BalloonShown);
+    w.show();
+    QTimer::singleShot(0, w.MniExit, &QAction::trigger);
+    QTimer::singleShot(10000, [] { QCoreApplication::exit(1); });  // a guard, not a wait
+    EXPECT_EQ(QApplication::exec(), 0) << "the application was told to end";
+    EXPECT_TRUE(w.isVisible()) << "no close request was made";
+    EXPECT_FALSE(w.TimerPoll->isActive());
+    EXPECT_EQ(balloons.count(), 0);
+    EXPECT_TRUE(FBoxes.Shown.empty());
+}
