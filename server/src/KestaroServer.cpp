@@ -3,6 +3,7 @@
 #include <sys/random.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <limits>
 #include <optional>
@@ -49,6 +50,14 @@ void SendSuccess(httplib::Response& AResponse, std::optional<std::int64_t> AId =
     Send(AResponse, 200, buffer);
 }
 
+// The answer to a status change or deletion: success, or 404 when no request had the id.
+void SendChangeResult(httplib::Response& AResponse, bool AFound) {
+    if (AFound)
+        SendSuccess(AResponse);
+    else
+        SendError(AResponse, 404, "الطلب غير موجود.");
+}
+
 void WriteText(TWriter& AWriter, const char* AKey, const std::string& AText) {
     AWriter.Key(AKey);
     AWriter.String(AText.data(), static_cast<rapidjson::SizeType>(AText.size()));
@@ -84,7 +93,9 @@ void WriteRequest(TWriter& AWriter, const TStoredRequest& ARequest) {
 std::optional<rapidjson::Document> ObjectBody(const httplib::Request& ARequest,
                                               httplib::Response& AResponse) {
     rapidjson::Document doc;
-    doc.Parse<rapidjson::kParseValidateEncodingFlag>(ARequest.body.data(), ARequest.body.size());
+    // Iterative, so that a body of deeply nested brackets cannot exhaust the thread's stack.
+    doc.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag>(
+        ARequest.body.data(), ARequest.body.size());
     if (doc.HasParseError() || !doc.IsObject()) {
         SendError(AResponse, 400, "الطلب ليس كائن JSON صالحاً.");
         return std::nullopt;
@@ -231,17 +242,16 @@ void TKestaroServer::Count(const httplib::Request& ARequest, httplib::Response& 
     const TRequestCounts c = FStore.Counts(lastId);
     rapidjson::StringBuffer buffer;
     TWriter w(buffer);
+    const std::pair<const char*, std::int64_t> members[] = {{"pending", c.Pending},
+                                                            {"completed", c.Completed},
+                                                            {"total", c.Total},
+                                                            {"max_id", c.MaxId},
+                                                            {"new_count", c.NewCount}};
     w.StartObject();
-    w.Key("pending");
-    w.Int64(c.Pending);
-    w.Key("completed");
-    w.Int64(c.Completed);
-    w.Key("total");
-    w.Int64(c.Total);
-    w.Key("max_id");
-    w.Int64(c.MaxId);
-    w.Key("new_count");
-    w.Int64(c.NewCount);
+    for (const auto& [key, value] : members) {
+        w.Key(key);
+        w.Int64(value);
+    }
     w.EndObject();
     Send(AResponse, 200, buffer);
 }
@@ -278,11 +288,7 @@ void TKestaroServer::UpdateStatus(const httplib::Request& ARequest, httplib::Res
         SendError(AResponse, 400, "حالة غير معروفة.");
         return;
     }
-    if (!FStore.SetStatus(*id, status.Text, by.Text, NowText())) {
-        SendError(AResponse, 404, "الطلب غير موجود.");
-        return;
-    }
-    SendSuccess(AResponse);
+    SendChangeResult(AResponse, FStore.SetStatus(*id, status.Text, by.Text, NowText()));
 }
 
 void TKestaroServer::Delete(const httplib::Request& ARequest, httplib::Response& AResponse) {
@@ -293,11 +299,7 @@ void TKestaroServer::Delete(const httplib::Request& ARequest, httplib::Response&
         SendError(AResponse, 400, "يجب أن يحمل الطلب رقم الطلب (id).");
         return;
     }
-    if (!FStore.Delete(*id)) {
-        SendError(AResponse, 404, "الطلب غير موجود.");
-        return;
-    }
-    SendSuccess(AResponse);
+    SendChangeResult(AResponse, FStore.Delete(*id));
 }
 
 void TKestaroServer::Create(const httplib::Request& ARequest, httplib::Response& AResponse) {

@@ -1,42 +1,10 @@
 #include <QApplication>
-#include <QFontDatabase>
 #include <QScreen>
 
-#include "IniFile.h"
 #include "SingleInstance.h"
-#include "StyleSwitch.h"
-#include "ZelvanConfig.h"
+#include "Startup.h"
 #include "uMainZelvan.h"
 #include "uSettingsForm.h"
-
-namespace {
-
-// Segoe UI where the machine has it; otherwise a family that has the Arabic letters.
-void ChooseFont() {
-    const QStringList families = QFontDatabase::families();
-    for (const char* family :
-         {"Segoe UI", "Noto Sans Arabic UI", "Noto Sans Arabic", "Noto Sans"}) {
-        if (!families.contains(QString::fromLatin1(family))) continue;
-        QFont font(QString::fromLatin1(family));
-        font.setPixelSize(13);
-        QApplication::setFont(font);
-        return;
-    }
-}
-
-// The style is read straight from the file and applied before any window exists. Whatever goes
-// wrong here is passed over in silence, apart from the style switch's own "not found" box.
-void ApplyStyleFromFile() {
-    try {
-        const QString name =
-            TIniFile(TFrmSettings::GetIniPath())
-                .ReadString(ConfigKeys::Display, ConfigKeys::StyleName, TZelvanConfig().StyleName);
-        if (!name.isEmpty() && name != u"Windows") TStyleSwitch::SetStyle(name, true);
-    } catch (...) {
-    }
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -48,8 +16,8 @@ int main(int argc, char** argv) {
     TSingleInstance instance(TFrmSettings::GetIniPath());
     if (!instance.Claim()) return 0;
 
-    ChooseFont();
-    ApplyStyleFromFile();
+    ChooseApplicationFont();
+    ApplyStyleAtStartup(TFrmSettings::GetIniPath());
 
     TFrmMainZelvan window;
     QObject::connect(&instance, &TSingleInstance::ShowRequested, &window,

@@ -27,39 +27,32 @@ QString StyleSheet(const char* AResource) {
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-QPalette LightPalette() {
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(0xF3, 0xF3, 0xF3));
-    p.setColor(QPalette::WindowText, QColor(0x1C, 0x1C, 0x1C));
-    p.setColor(QPalette::Base, Qt::white);
-    p.setColor(QPalette::AlternateBase, QColor(0xF5, 0xF8, 0xFC));
-    p.setColor(QPalette::Text, QColor(0x1C, 0x1C, 0x1C));
-    p.setColor(QPalette::Button, QColor(0xFD, 0xFD, 0xFD));
-    p.setColor(QPalette::ButtonText, QColor(0x1C, 0x1C, 0x1C));
-    p.setColor(QPalette::Highlight, QColor(0x00, 0x78, 0xD7));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::PlaceholderText, QColor(0x80, 0x80, 0x80));
-    p.setColor(QPalette::ToolTipBase, Qt::white);
-    p.setColor(QPalette::ToolTipText, QColor(0x1C, 0x1C, 0x1C));
-    return p;
-}
+// The colours of a style's palette, by role.
+struct TPaletteColours {
+    QRgb Window, WindowText, Base, AlternateBase, Button, Highlight, Placeholder, Disabled;
+};
 
-QPalette DarkPalette() {
+constexpr TPaletteColours LightColours = {0xF3F3F3, 0x1C1C1C, 0xFFFFFF, 0xF5F8FC,
+                                          0xFDFDFD, 0x0078D7, 0x808080, 0xA0A0A0};
+constexpr TPaletteColours DarkColours = {0x2B2B2B, 0xEEEEEE, 0x1F1F1F, 0x262626,
+                                         0x3A3A3A, 0x2D7DD2, 0x9A9A9A, 0x808080};
+
+QPalette MakePalette(const TPaletteColours& AColours) {
     QPalette p;
-    p.setColor(QPalette::Window, QColor(0x2B, 0x2B, 0x2B));
-    p.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
-    p.setColor(QPalette::Base, QColor(0x1F, 0x1F, 0x1F));
-    p.setColor(QPalette::AlternateBase, QColor(0x26, 0x26, 0x26));
-    p.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
-    p.setColor(QPalette::Button, QColor(0x3A, 0x3A, 0x3A));
-    p.setColor(QPalette::ButtonText, QColor(0xEE, 0xEE, 0xEE));
-    p.setColor(QPalette::Highlight, QColor(0x2D, 0x7D, 0xD2));
+    p.setColor(QPalette::Window, QColor(AColours.Window));
+    p.setColor(QPalette::WindowText, QColor(AColours.WindowText));
+    p.setColor(QPalette::Base, QColor(AColours.Base));
+    p.setColor(QPalette::AlternateBase, QColor(AColours.AlternateBase));
+    p.setColor(QPalette::Text, QColor(AColours.WindowText));
+    p.setColor(QPalette::Button, QColor(AColours.Button));
+    p.setColor(QPalette::ButtonText, QColor(AColours.WindowText));
+    p.setColor(QPalette::Highlight, QColor(AColours.Highlight));
     p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::PlaceholderText, QColor(0x9A, 0x9A, 0x9A));
-    p.setColor(QPalette::ToolTipBase, QColor(0x3A, 0x3A, 0x3A));
-    p.setColor(QPalette::ToolTipText, QColor(0xEE, 0xEE, 0xEE));
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x80, 0x80, 0x80));
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x80, 0x80, 0x80));
+    p.setColor(QPalette::PlaceholderText, QColor(AColours.Placeholder));
+    p.setColor(QPalette::ToolTipBase, QColor(AColours.Button));
+    p.setColor(QPalette::ToolTipText, QColor(AColours.WindowText));
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(AColours.Disabled));
+    p.setColor(QPalette::Disabled, QPalette::Text, QColor(AColours.Disabled));
     return p;
 }
 
@@ -90,11 +83,11 @@ bool TStyleSwitch::SetStyle(const QString& AName, bool AReportErrors) {
         Apply(PlatformStyleName(), nullptr, QString());
         ActiveName = Plain;
     } else if (AName.compare(Blue, Qt::CaseInsensitive) == 0) {
-        const QPalette palette = LightPalette();
+        const QPalette palette = MakePalette(LightColours);
         Apply(QStringLiteral("Fusion"), &palette, StyleSheet(":/styles/windows10-blue.qss"));
         ActiveName = Blue;
     } else if (AName.compare(Dark, Qt::CaseInsensitive) == 0) {
-        const QPalette palette = DarkPalette();
+        const QPalette palette = MakePalette(DarkColours);
         Apply(QStringLiteral("Fusion"), &palette, StyleSheet(":/styles/windows10-dark.qss"));
         ActiveName = Dark;
     } else {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include <QApplication>
 #include <QSignalSpy>
 #include <QStyle>
@@ -7,9 +10,21 @@
 
 #include "MessageBoxes.h"
 #include "SingleInstance.h"
+#include "Startup.h"
 #include "StyleSwitch.h"
 #include "TempDir.h"
 #include "uSettingsForm.h"
+
+namespace {
+
+// Writes the style name into the file (or removes the file for nothing), then runs start-up.
+QString ApplyStartupStyleFor(const QString& AIni, const char* AStyle) {
+    std::filesystem::remove(AIni.toStdString());
+    if (AStyle) std::ofstream(AIni.toStdString()) << "[Display]\nStyleName=" << AStyle << "\n";
+    return ApplyStyleAtStartup(AIni);
+}
+
+}  // namespace
 
 TEST(StyleSwitch, SwitchesByNameWithoutRegardToCase) {
     TMessageBoxes::TRecorder boxes;
@@ -32,6 +47,35 @@ TEST(StyleSwitch, SwitchesByNameWithoutRegardToCase) {
     EXPECT_TRUE(TStyleSwitch::SetStyle("WINDOWS"));
     EXPECT_EQ(TStyleSwitch::Active(), "Windows");
     EXPECT_TRUE(qApp->styleSheet().isEmpty()) << "the plain look has no style sheet";
+}
+
+TEST(StartupStyle, TheFilesStyleIsAppliedBeforeTheWindowExists) {
+    TTempDir dir;
+    const std::string ini = dir.File("kestaro-zelvan.ini");
+    const QString iniQ = QString::fromStdString(ini);
+    TMessageBoxes::TRecorder boxes;
+
+    EXPECT_EQ(ApplyStartupStyleFor(iniQ, nullptr), "Windows10 Blue") << "no file: the default";
+    EXPECT_EQ(TStyleSwitch::Active(), "Windows10 Blue");
+    EXPECT_FALSE(std::filesystem::exists(ini)) << "start-up creates nothing on disk";
+
+    for (const char* plain : {"Windows", ""}) {
+        TStyleSwitch::SetStyle("Windows10 Dark");
+        EXPECT_EQ(ApplyStartupStyleFor(iniQ, plain), plain);
+        EXPECT_EQ(TStyleSwitch::Active(), "Windows10 Dark") << "no style is asked for: " << plain;
+    }
+    EXPECT_EQ(ApplyStartupStyleFor(iniQ, "windows10 blue"), "windows10 blue");
+    EXPECT_EQ(TStyleSwitch::Active(), "Windows10 Blue");
+    EXPECT_TRUE(boxes.Shown.empty());
+
+    // "windows" is not exactly "Windows": it is asked for, and the switch knows it.
+    EXPECT_EQ(ApplyStartupStyleFor(iniQ, "windows"), "windows");
+    EXPECT_EQ(TStyleSwitch::Active(), "Windows");
+
+    ApplyStartupStyleFor(iniQ, "Aqua");
+    ASSERT_EQ(boxes.Shown.size(), 1u);
+    EXPECT_EQ(boxes.Shown[0].Text, "Style 'Aqua' not found");
+    EXPECT_EQ(TStyleSwitch::Active(), "Windows");
 }
 
 TEST(SingleInstance, ASecondCopyWithTheSameFileShowsTheFirst) {

@@ -192,6 +192,9 @@ TEST_F(KestaroServer, BadInputGetsAClearAnswerAndChangesNothing) {
         {"/api/certificates/requests",
          "{\"student_name\":\"" + std::string(2 * 1024 * 1024, 'a') + "\"}", 413},
         {"/api/nothing", "{}", 404},
+        {"/api/certificates/requests/delete", std::string(900 * 1024, '['), 400},
+        {"/api/certificates/requests/delete",
+         R"({"id":[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]})", 400},
     };
     for (const auto& c : cases) {
         const TReply r = client.Post(c.Path, c.Body);

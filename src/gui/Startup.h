@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// The start-up steps that come before the main window exists.
+
+// Segoe UI where the machine has it; otherwise a family that has the Arabic letters, so that no
+// text shows as empty boxes.
+void ChooseApplicationFont();
+
+// Reads the style name from the configuration file ("Windows10 Blue" when it has none) and
+// switches to it, unless it is empty or exactly "Windows", the plain look. Whatever fails here is
+// passed over in silence, apart from the style switch's own "not found" box. Returns the name read.
+QString ApplyStyleAtStartup(const QString& AIniPath);
