@@ -496,8 +496,8 @@ bool TZelvanApi::GetRequests(const QString& AHost, std::int32_t APort, const QSt
 
 namespace {
 
-// A status change or deletion reply: success only when "success" reads as true. A reply that is
-// no JSON object is taken as success, as the server has always been trusted there.
+// A status change or deletion reply: a JSON object succeeds only when its "success" reads as
+// true; any other 2xx reply counts as done, since its status already said so.
 bool ReadChangeReply(std::string AReply, QString& AError) {
     try {
         const auto doc = ParseReply(std::move(AReply));

@@ -17,6 +17,10 @@ TTrayIcon::TTrayIcon(QObject* AParent)
             });
     FRetry.setInterval(RetryMilliseconds);
     connect(&FRetry, &QTimer::timeout, this, &TTrayIcon::TryShow);
+}
+
+void TTrayIcon::Show() {
+    FRetriesLeft = Retries;
     TryShow();
 }
 

@@ -17,9 +17,13 @@ class TTrayIcon : public QObject {
 public:
     explicit TTrayIcon(QObject* AParent = nullptr);
 
+    // Shows the icon now, or as soon as the desktop has a tray.
+    void Show();
+
     void SetIcon(const QIcon& AIcon);
     void SetToolTip(const QString& AText);
     void SetMenu(QMenu* AMenu);
+    // Whether the icon is in a tray, so that a window hidden there can be brought back.
     bool IsAvailable() const;
     // A balloon with a title and a text and no icon of its own.
     void ShowBalloon(const QString& ATitle, const QString& AText);

@@ -252,6 +252,7 @@ void TFrmMainZelvan::FormCreate() {
     FIsPolling = false;
     LvRequests->MakeRightToLeft();
     LoadIcons();
+    TrayIcon->Show();
     // An error in any later step is shown, and the steps after it do not run.
     RunGuarded(this, [this] {
         ReloadConfig();
@@ -272,10 +273,11 @@ void TFrmMainZelvan::LoadIcons() {
     QIcon icon;
     for (const int size : {24, 30, 36, 48})
         icon.addFile(QStringLiteral(":/icons/MAINICON-%1.png").arg(size), QSize(size, size));
-    if (icon.isNull()) return;  // the window keeps the icons it has
-    setWindowIcon(icon);
-    QApplication::setWindowIcon(icon);
-    TrayIcon->SetIcon(icon);
+    if (!icon.isNull()) {  // otherwise the window keeps the icons it has
+        setWindowIcon(icon);
+        QApplication::setWindowIcon(icon);
+        TrayIcon->SetIcon(icon);
+    }
 }
 
 void TFrmMainZelvan::SetRunTimeCaptions() {
