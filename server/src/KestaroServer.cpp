@@ -165,6 +165,11 @@ std::string TKestaroServer::GrantToken() {
     }
     std::lock_guard lock(FTokensMutex);
     FTokens.insert(token);
+    FTokenOrder.push_back(token);
+    if (FTokenOrder.size() > MaxTokens) {
+        FTokens.erase(FTokenOrder.front());
+        FTokenOrder.pop_front();
+    }
     return token;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -21,6 +22,9 @@ struct TServerOptions {
 class TKestaroServer {
 public:
     static constexpr std::size_t MaxBodyBytes = 1024 * 1024;
+    // Tokens kept at most; the oldest is forgotten first, so that repeated logins cannot make
+    // the server's memory grow without end.
+    static constexpr std::size_t MaxTokens = 1000;
 
     TKestaroServer(TServerOptions AOptions, TRequestStore& AStore);
 
@@ -48,4 +52,5 @@ private:
     httplib::Server FHttp;
     std::mutex FTokensMutex;
     std::set<std::string> FTokens;
+    std::deque<std::string> FTokenOrder;  // oldest first
 };

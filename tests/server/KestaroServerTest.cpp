@@ -75,6 +75,12 @@ TEST_F(KestaroServer, GrantsLongRandomTokensForThePasswordOnly) {
     ASSERT_TRUE(client.Login("s3cret"));
     EXPECT_GE(first.size(), 32u) << "at least 128 bits";
     EXPECT_NE(first, client.Token());
+
+    // Only the newest tokens are kept: the first one is forgotten after enough logins.
+    for (std::size_t i = 0; i < TKestaroServer::MaxTokens; ++i) ASSERT_TRUE(client.Login("s3cret"));
+    EXPECT_EQ(client.Get("/api/certificates/requests").Status, 200);
+    client.SetToken(first);
+    EXPECT_EQ(client.Get("/api/certificates/requests").Status, 401);
 }
 
 TEST_F(KestaroServer, EveryRouteButLoginNeedsAGrantedToken) {
