@@ -158,7 +158,9 @@ TEST(HttpTransport, InvalidUtf8RaisesTheClientsError) {
     TScriptedServer server;
     server.Queue(200, "abc\xff\xfe");
     server.Queue(500, "\xd9");  // a lone lead byte: an Arabic letter cut in half
-    for (int i = 0; i < 2; ++i) {
+    server.Queue(200, "\xed\xa0\x80");  // a surrogate, which UTF-8 may not encode
+    server.Queue(200, "\xc0\xaf");      // an overlong "/"
+    for (int i = 0; i < 4; ++i) {
         try {
             Get(server.Url("/x"));
             ADD_FAILURE() << "no error raised";
