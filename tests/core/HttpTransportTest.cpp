@@ -157,7 +157,7 @@ TEST(HttpTransport, BodyCutShortKeepsStatusAndBytesRead) {
 TEST(HttpTransport, InvalidUtf8RaisesTheClientsError) {
     TScriptedServer server;
     server.Queue(200, "abc\xff\xfe");
-    server.Queue(500, "\xd9");  // a lone lead byte: an Arabic letter cut in half
+    server.Queue(500, "\xd9");          // a lone lead byte: an Arabic letter cut in half
     server.Queue(200, "\xed\xa0\x80");  // a surrogate, which UTF-8 may not encode
     server.Queue(200, "\xc0\xaf");      // an overlong "/"
     for (int i = 0; i < 4; ++i) {
