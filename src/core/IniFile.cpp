@@ -11,27 +11,39 @@
 
 namespace {
 
-// One line of the file with its own line break, so that lines not written to are kept exactly.
+// One line of the file: its bytes and line break exactly as they were, so that lines not written
+// to are kept byte for byte (a byte-order mark, or text in another encoding, included), and its
+// text for finding names and reading values.
 struct TLine {
+    QByteArray Raw;
+    QByteArray Break;
     QString Text;
-    QString Break;
 };
 
-std::vector<TLine> ReadLines(const QString& APath) {
-    QFile file(APath);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    QString text = QString::fromUtf8(file.readAll());
+TLine MakeLine(QByteArray ARaw, QByteArray ABreak) {
+    QString text = QString::fromUtf8(ARaw);
     if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
+    return {std::move(ARaw), std::move(ABreak), std::move(text)};
+}
+
+// The file's lines; none for a missing file, nothing at all for one that exists but cannot be
+// read (so that a write never replaces a file it could not read).
+std::optional<std::vector<TLine>> ReadLines(const QString& APath) {
+    QFile file(APath);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.exists() ? std::nullopt : std::optional(std::vector<TLine>());
+    const QByteArray bytes = file.readAll();
     std::vector<TLine> lines;
     qsizetype start = 0;
-    while (start < text.size()) {
-        qsizetype end = text.indexOf(u'\n', start);
+    while (start < bytes.size()) {
+        const qsizetype end = bytes.indexOf('\n', start);
         if (end < 0) {
-            lines.push_back({text.mid(start), {}});
+            lines.push_back(MakeLine(bytes.mid(start), {}));
             break;
         }
-        const bool crlf = end > start && text[end - 1] == u'\r';
-        lines.push_back({text.mid(start, end - start - (crlf ? 1 : 0)), crlf ? "\r\n" : "\n"});
+        const bool crlf = end > start && bytes[end - 1] == '\r';
+        lines.push_back(
+            MakeLine(bytes.mid(start, end - start - (crlf ? 1 : 0)), crlf ? "\r\n" : "\n"));
         start = end + 1;
     }
     return lines;
@@ -90,7 +102,7 @@ void Save(const QString& APath, const std::vector<TLine>& ALines) {
     const bool existed = QFileInfo::exists(APath);
     QSaveFile file(APath);
     QByteArray bytes;
-    for (const TLine& line : ALines) bytes += (line.Text + line.Break).toUtf8();
+    for (const TLine& line : ALines) bytes += line.Raw + line.Break;
     // Unbuffered, so that a short write (a full disk) shows in write()'s result: a buffered
     // QSaveFile flushes inside commit() and reports success even when the flush fell short,
     // which would rename a truncated file over the good one.
@@ -105,7 +117,7 @@ void Save(const QString& APath, const std::vector<TLine>& ALines) {
 
 QString TIniFile::ReadString(const QString& ASection, const QString& AKey,
                              const QString& ADefault) const {
-    const std::vector<TLine> lines = ReadLines(FPath);
+    const std::vector<TLine> lines = ReadLines(FPath).value_or(std::vector<TLine>());
     const TFound found = Find(lines, ASection, AKey);
     if (!found.Key) return ADefault;
     const QString& line = lines[*found.Key].Text;
@@ -122,26 +134,28 @@ bool TIniFile::ReadBool(const QString& ASection, const QString& AKey, bool ADefa
 }
 
 void TIniFile::WriteString(const QString& ASection, const QString& AKey, const QString& AValue) {
-    std::vector<TLine> lines = ReadLines(FPath);
+    auto read = ReadLines(FPath);
+    if (!read) throw EZelvanError(("Unable to write to " + FPath).toStdString());
+    std::vector<TLine>& lines = *read;
     // A line break inside a value would end the line there and let the rest of the value pose
     // as further keys or sections.
     QString value = AValue;
     value.replace(u'\r', u' ').replace(u'\n', u' ');
-    const QString keyLine = AKey + u'=' + value;
-    const QString lineBreak = !lines.empty() && lines.front().Break == u"\r\n" ? "\r\n" : "\n";
+    const QByteArray lineBreak = !lines.empty() && lines.front().Break == "\r\n" ? "\r\n" : "\n";
+    const TLine keyLine = MakeLine((AKey + u'=' + value).toUtf8(), lineBreak);
 
     const TFound found = Find(lines, ASection, AKey);
     if (found.Key) {
-        lines[*found.Key].Text = keyLine;
-        if (lines[*found.Key].Break.isEmpty()) lines[*found.Key].Break = lineBreak;
+        TLine& line = lines[*found.Key];
+        line = {keyLine.Raw, line.Break.isEmpty() ? lineBreak : line.Break, keyLine.Text};
     } else if (found.Section) {
         if (lines[found.SectionEnd - 1].Break.isEmpty())
             lines[found.SectionEnd - 1].Break = lineBreak;
-        lines.insert(lines.begin() + std::ptrdiff_t(found.SectionEnd), TLine{keyLine, lineBreak});
+        lines.insert(lines.begin() + std::ptrdiff_t(found.SectionEnd), keyLine);
     } else {
         if (!lines.empty() && lines.back().Break.isEmpty()) lines.back().Break = lineBreak;
-        lines.push_back({u'[' + ASection + u']', lineBreak});
-        lines.push_back({keyLine, lineBreak});
+        lines.push_back(MakeLine((u'[' + ASection + u']').toUtf8(), lineBreak));
+        lines.push_back(keyLine);
     }
     Save(FPath, lines);
 }

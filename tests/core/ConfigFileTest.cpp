@@ -147,6 +147,15 @@ TEST(IniFile, WritesKeepEveryOtherLine) {
     EXPECT_EQ(ini.ReadString("connection", "SERVERHOST", ""), "b");
     EXPECT_FALSE(ini.ReadBool("Options", "SoundEnabled", true));
 
+    // Lines not written to stay byte for byte, even in another encoding or after a BOM.
+    WriteFile(path,
+              "\xef\xbb\xbf[Connection]\nServerHost=a\n; \xe3\xd1\xcd\xc8\xc7 (Windows-1256)\n");
+    ini.WriteString("Connection", "ServerPort", "81");
+    EXPECT_EQ(ReadFile(path),
+              "\xef\xbb\xbf[Connection]\nServerHost=a\n; \xe3\xd1\xcd\xc8\xc7 "
+              "(Windows-1256)\nServerPort=81\n");
+    EXPECT_EQ(ini.ReadString("Connection", "ServerHost", ""), "a");
+
     // A value cannot smuggle a line of its own into the file.
     ini.WriteString("Connection", "ServerHost", "h\n[Connection]\nPassword=x");
     EXPECT_EQ(ini.ReadString("Connection", "Password", "none"), "none");
@@ -186,6 +195,12 @@ TEST(IniFile, AWriteCutShortRaisesAndLeavesTheOldFileWhole) {
     EXPECT_EQ(ReadFile(path), old);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1)
         << "no temporary file is left behind";
+
+    // A file that exists but cannot be read is never replaced by one holding only the new key.
+    fs::remove(path);
+    fs::create_directory(path);  // opening a folder as a file fails for root as well
+    EXPECT_THROW(ini.WriteString("Connection", "ServerHost", "x"), EZelvanError);
+    EXPECT_EQ(ini.ReadString("Connection", "ServerHost", "default"), "default");
 
     // A folder that does not exist cannot take the file either.
     TIniFile nowhere(Q(dir.File("missing/k.ini")));
