@@ -98,6 +98,10 @@ TFound Find(const std::vector<TLine>& ALines, const QString& ASection, const QSt
     return found;
 }
 
+EZelvanError WriteError(const QString& APath) {
+    return EZelvanError(("Unable to write to " + APath).toStdString());
+}
+
 void Save(const QString& APath, const std::vector<TLine>& ALines) {
     const bool existed = QFileInfo::exists(APath);
     QSaveFile file(APath);
@@ -110,7 +114,7 @@ void Save(const QString& APath, const std::vector<TLine>& ALines) {
         file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
         (existed || file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) &&
         file.write(bytes) == bytes.size() && file.commit();
-    if (!ok) throw EZelvanError(("Unable to write to " + APath).toStdString());
+    if (!ok) throw WriteError(APath);
 }
 
 }  // namespace
@@ -135,7 +139,7 @@ bool TIniFile::ReadBool(const QString& ASection, const QString& AKey, bool ADefa
 
 void TIniFile::WriteString(const QString& ASection, const QString& AKey, const QString& AValue) {
     auto read = ReadLines(FPath);
-    if (!read) throw EZelvanError(("Unable to write to " + FPath).toStdString());
+    if (!read) throw WriteError(FPath);
     std::vector<TLine>& lines = *read;
     // A line break inside a value would end the line there and let the rest of the value pose
     // as further keys or sections.

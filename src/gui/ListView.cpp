@@ -16,13 +16,8 @@ TListView::TListView(QWidget* AParent) : QTableView(AParent) {
     horizontalHeader()->setMinimumSectionSize(16);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionsClickable(false);
-    MakeRightToLeft();
-}
-
-void TListView::MakeRightToLeft() {
     // Set on the view itself, so it no longer follows its parent's direction.
     setLayoutDirection(Qt::RightToLeft);
     horizontalHeader()->setLayoutDirection(Qt::RightToLeft);
     horizontalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
-    viewport()->update();
 }

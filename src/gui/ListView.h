@@ -9,7 +9,4 @@ class TListView : public QTableView {
     Q_OBJECT
 public:
     explicit TListView(QWidget* AParent = nullptr);
-
-    // Re-applies the right-to-left treatment; it holds across re-creation of the native window.
-    void MakeRightToLeft();
 };

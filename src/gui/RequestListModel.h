@@ -28,7 +28,6 @@ public:
     static int Width(int AColumn);
 
     void SetRequests(TCertRequestList ARequests);
-    const TCertRequestList& Requests() const { return FRequests; }
 
     int rowCount(const QModelIndex& AParent = {}) const override;
     int columnCount(const QModelIndex& AParent = {}) const override;

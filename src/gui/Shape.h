@@ -9,7 +9,6 @@ class TShape : public QWidget {
 public:
     TShape(QWidget* AParent, const QColor& ABrush);
     void SetBrushColor(const QColor& AColour);
-    QColor BrushColor() const { return FBrush; }
 
 protected:
     void paintEvent(QPaintEvent* AEvent) override;

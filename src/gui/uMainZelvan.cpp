@@ -250,7 +250,6 @@ void TFrmMainZelvan::FormCreate() {
     FCurrentFilter = QStringLiteral("pending");
     FLastSeenMaxID = 0;
     FIsPolling = false;
-    LvRequests->MakeRightToLeft();
     LoadIcons();
     TrayIcon->Show();
     // An error in any later step is shown, and the steps after it do not run.

@@ -13,7 +13,6 @@ TScriptedServer::TScriptedServer() : FServer(std::make_unique<httplib::Server>()
         TRecord record{req.method, req.target, {}, req.body};
         for (const auto& [name, value] : req.headers) record.Headers.emplace(name, value);
         const TReply reply = NextReply(record);
-        if (reply.Delay.count() > 0) std::this_thread::sleep_for(reply.Delay);
         res.status = reply.Status;
         for (const auto& [name, value] : reply.Headers) res.set_header(name, value);
         if (!reply.Body.empty() || reply.Status != 204) {

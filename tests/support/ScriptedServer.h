@@ -24,7 +24,6 @@ public:
         std::string Body;
         std::string ContentType = "application/json";
         std::multimap<std::string, std::string> Headers;
-        std::chrono::milliseconds Delay{0};  // before the reply is written
     };
 
     struct TRecord {
