@@ -7,6 +7,7 @@ packages=(
     qt6-base-dev libcurl4-openssl-dev rapidjson-dev libcpp-httplib-dev libsqlite3-dev
     googletest libgtest-dev libbenchmark-dev
     fonts-noto-core fonts-noto-color-emoji
+    libcanberra-dev sound-theme-freedesktop
     xvfb xauth
 )
 

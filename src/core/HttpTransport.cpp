@@ -16,6 +16,13 @@ struct TCurlDeleter {
 using TCurlHandle = std::unique_ptr<CURL, TCurlDeleter>;
 using TCurlHeaders = std::unique_ptr<curl_slist, TCurlDeleter>;
 
+thread_local const std::atomic<bool>* CancelFlag = nullptr;
+
+// libcurl calls this about once a second even while nothing arrives; non-zero ends the transfer.
+int CheckCancelled(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return CancelFlag != nullptr && CancelFlag->load() ? 1 : 0;
+}
+
 void InitCurlOnce() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -83,6 +90,8 @@ THttpReply Exchange(const std::string& AUrl, const std::string* APostBody,
                      static_cast<curl_off_t>(THttpTransport::MaxBodyBytes));
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Collect);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &CheckCancelled);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     if (APostBody != nullptr) {
         curl_easy_setopt(h, CURLOPT_POST, 1L);
         curl_easy_setopt(h, CURLOPT_POSTFIELDS, APostBody->data());
@@ -95,15 +104,23 @@ THttpReply Exchange(const std::string& AUrl, const std::string* APostBody,
         throw EZelvanError("The server's reply is too large (more than 64 MiB).");
 
     THttpReply reply;
-    // A reply that stalled is no reply: a status that did arrive would otherwise pass a body
-    // cut off at an arbitrary point as a success.
-    if (result == CURLE_OPERATION_TIMEDOUT) return reply;
+    // A reply that stalled or was called off is no reply: a status that did arrive would
+    // otherwise pass a body cut off at an arbitrary point as a success.
+    if (result == CURLE_OPERATION_TIMEDOUT || result == CURLE_ABORTED_BY_CALLBACK) return reply;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &reply.StatusCode);
     reply.Body = std::move(sink.Body);
     return reply;
 }
 
 }  // namespace
+
+THttpTransport::TCancelScope::TCancelScope(const std::atomic<bool>& AFlag) : FPrevious(CancelFlag) {
+    CancelFlag = &AFlag;
+}
+
+THttpTransport::TCancelScope::~TCancelScope() {
+    CancelFlag = FPrevious;
+}
 
 THttpLimits& THttpTransport::Limits() {
     static THttpLimits limits;

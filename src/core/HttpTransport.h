@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 // One blocking HTTP exchange on libcurl's easy interface. Nothing is kept between calls: every
@@ -26,6 +27,20 @@ public:
 
     // Process-wide; the tests shorten them so that a silent server is given up on quickly.
     static THttpLimits& Limits();
+
+    // While a scope lives, the exchanges made on its thread give up, as if no reply had come,
+    // within about a second of AFlag becoming true: a program that ends need not wait for a
+    // server that hangs.
+    class TCancelScope {
+    public:
+        explicit TCancelScope(const std::atomic<bool>& AFlag);
+        ~TCancelScope();
+        TCancelScope(const TCancelScope&) = delete;
+        TCancelScope& operator=(const TCancelScope&) = delete;
+
+    private:
+        const std::atomic<bool>* FPrevious;
+    };
 
     // An empty AToken sends no Authorization header at all.
     static THttpReply Get(const std::string& AUrl, const std::string& AToken);

@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <memory>
+#include <mutex>
 
 #include <QByteArrayView>
 
@@ -13,10 +14,35 @@
 namespace {
 
 // The token of the last successful login, with the password and the server it was granted for.
-// A token is never offered to a server other than the one that issued it.
-QString CachedToken;
-QString CachedTokenPassword;
-QString CachedTokenServer;
+// A token is never offered to a server other than the one that issued it. The poll cycle runs on
+// a thread of its own while the user's actions run on the window's, so every access is locked.
+class TTokenCache {
+public:
+    // The token held for this password and server; empty when there is none.
+    QString TokenFor(const QString& APassword, const QString& AServer) const {
+        const std::lock_guard lock(FMutex);
+        return CachedTokenPassword == APassword && CachedTokenServer == AServer ? CachedToken
+                                                                                : QString();
+    }
+    void Store(const QString& AToken, const QString& APassword, const QString& AServer) {
+        const std::lock_guard lock(FMutex);
+        CachedToken = AToken;
+        CachedTokenPassword = APassword;
+        CachedTokenServer = AServer;
+    }
+    void Clear() {
+        const std::lock_guard lock(FMutex);
+        CachedToken.clear();
+    }
+
+private:
+    mutable std::mutex FMutex;
+    QString CachedToken;
+    QString CachedTokenPassword;
+    QString CachedTokenServer;
+};
+
+TTokenCache TokenCache;
 
 const char* const MsgWrongPassword = "كلمة المرور غير صحيحة.";
 const char* const MsgServerStatus = "خطأ استجابة السيرفر (%d)";
@@ -378,9 +404,7 @@ bool TZelvanApi::Login(const QString& AHost, std::int32_t APort, const QString& 
             AError = Text(MsgNoToken);
             return false;
         }
-        CachedToken = AToken;
-        CachedTokenPassword = APassword;
-        CachedTokenServer = BuildUrl(AHost, APort, QString());
+        TokenCache.Store(AToken, APassword, BuildUrl(AHost, APort, QString()));
         return true;
     } catch (const std::exception& e) {
         AError = Text(MsgLoginReadError) + ErrorText(e);
@@ -389,18 +413,15 @@ bool TZelvanApi::Login(const QString& AHost, std::int32_t APort, const QString& 
 }
 
 bool TZelvanApi::EnsureToken(const QString& AHost, std::int32_t APort, const QString& APassword,
-                             QString& AError) {
+                             QString& AToken, QString& AError) {
     AError.clear();
-    if (!CachedToken.isEmpty() && CachedTokenPassword == APassword &&
-        CachedTokenServer == BuildUrl(AHost, APort, QString()))
-        return true;
-    QString token;
-    return Login(AHost, APort, APassword, token, AError);
+    AToken = TokenCache.TokenFor(APassword, BuildUrl(AHost, APort, QString()));
+    return !AToken.isEmpty() || Login(AHost, APort, APassword, AToken, AError);
 }
 
 bool TZelvanApi::TestConnection(const QString& AHost, std::int32_t APort, const QString& APassword,
                                 QString& AError) {
-    CachedToken.clear();
+    TokenCache.Clear();
     QString token;
     return Login(AHost, APort, APassword, token, AError);
 }
@@ -422,14 +443,15 @@ struct TZelvanApi::TRequest {
 // so that a long list is parsed straight from what arrived.
 bool TZelvanApi::SendWithRetry(const QString& AHost, std::int32_t APort, const QString& APassword,
                                const TRequest& ARequest, std::string& AReplyBody, QString& AError) {
-    if (!EnsureToken(AHost, APort, APassword, AError)) return false;
+    // The token travels in a local copy: another thread may replace the cached one meanwhile.
+    QString token;
+    if (!EnsureToken(AHost, APort, APassword, token, AError)) return false;
     const QString url = BuildUrl(AHost, APort, ARequest.Path);
     const QString* body = ARequest.IsPost ? &ARequest.Body : nullptr;
-    THttpReply reply = Transmit(url, body, CachedToken);
+    THttpReply reply = Transmit(url, body, token);
     if (reply.StatusCode == 401) {
-        CachedToken.clear();
-        QString token;
-        if (Login(AHost, APort, APassword, token, AError)) reply = Transmit(url, body, CachedToken);
+        TokenCache.Clear();
+        if (Login(AHost, APort, APassword, token, AError)) reply = Transmit(url, body, token);
     }
     if (IsSuccess(reply.StatusCode)) {
         AReplyBody = std::move(reply.Body);

@@ -82,8 +82,9 @@ private:
 
     static bool Login(const QString& AHost, std::int32_t APort, const QString& APassword,
                       QString& AToken, QString& AError);
+    // Hands back the cached token for this server and password, logging in when none is held.
     static bool EnsureToken(const QString& AHost, std::int32_t APort, const QString& APassword,
-                            QString& AError);
+                            QString& AToken, QString& AError);
 
     struct TRequest;
     static bool SendWithRetry(const QString& AHost, std::int32_t APort, const QString& APassword,

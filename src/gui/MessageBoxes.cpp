@@ -20,6 +20,7 @@ QString TMessageBoxes::ApplicationTitle() {
 bool TMessageBoxes::Record(TKind AKind, const QString& AText, bool* AAnswer) {
     if (!Recorder) return false;
     Recorder->Shown.push_back({AKind, AText});
+    if (Recorder->WhileShown) Recorder->WhileShown();
     if (AAnswer) {
         *AAnswer = !Recorder->Answers.empty() && Recorder->Answers.front();
         if (!Recorder->Answers.empty()) Recorder->Answers.pop_front();

@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <exception>
+#include <functional>
 #include <vector>
 
 #include <QString>
@@ -40,6 +41,8 @@ public:
 
         std::vector<TShown> Shown;
         std::deque<bool> Answers;
+        // Runs as if the box were open, the way the event loop goes on under a modal box.
+        std::function<void()> WhileShown;
     };
 
 private:

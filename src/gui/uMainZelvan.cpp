@@ -14,12 +14,17 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "Alerts.h"
+#include "BusyCursor.h"
 #include "CounterBox.h"
+#include "IniFile.h"
 #include "ListView.h"
 #include "MessageBoxes.h"
+#include "PollCycle.h"
 #include "RequestListModel.h"
 #include "Shape.h"
 #include "TrayIcon.h"
+#include "ZelvanConfig.h"
 #include "uSettingsForm.h"
 
 namespace {
@@ -81,6 +86,9 @@ QString SearchHint(const QFont& AFont) {
     return QString(QChar(magnifier)) + u' ' + text;
 }
 
+const QString AlertTitle = QStringLiteral("📜 طلب شهادة مدرسية جديد!");
+const QString AlertText = QStringLiteral("ورد %1 طلب جديد في قائمة الانتظار بأمانة المدير.");
+
 const QString TrayBalloonTitle = QStringLiteral("Kestaro - أمانة المدير");
 const QString TrayBalloonText =
     QStringLiteral("التطبيق يعمل في الخلفية لمراقبة طلبات الشهادات المدرسية.");
@@ -92,9 +100,10 @@ TFrmMainZelvan::TFrmMainZelvan(QWidget* AParent) : QWidget(AParent) {
     FormCreate();
 }
 
-// FormDestroy: the timer stops with the window.
 TFrmMainZelvan::~TFrmMainZelvan() {
     TimerPoll->stop();
+    // Calls off a cycle still waiting on the server, so the program ends promptly even then.
+    delete FPollCycle;
 }
 
 // ---- layout ----
@@ -119,6 +128,8 @@ void TFrmMainZelvan::BuildLayout() {
     BuildActionBar();
     BuildTray();
     DockAreas();
+    connect(BtnSound, &QPushButton::clicked, this, &TFrmMainZelvan::BtnSoundClick);
+    connect(BtnRefresh, &QPushButton::clicked, this, &TFrmMainZelvan::BtnRefreshClick);
     setTabOrder(BtnSound, BtnRefresh);
     setTabOrder(BtnRefresh, BtnSettings);
     setTabOrder(BtnSettings, EdtSearch);
@@ -200,6 +211,7 @@ void TFrmMainZelvan::BuildTray() {
     N1 = PopupTray->addSeparator();
     MniExit = PopupTray->addAction(QStringLiteral("خروج"));
     connect(MniShow, &QAction::triggered, this, &TFrmMainZelvan::MniShowClick);
+    connect(MniCheckNow, &QAction::triggered, this, &TFrmMainZelvan::MniCheckNowClick);
     connect(MniExit, &QAction::triggered, this, &TFrmMainZelvan::MniExitClick);
 
     TrayIcon = new TTrayIcon(this);
@@ -247,6 +259,10 @@ void TFrmMainZelvan::resizeEvent(QResizeEvent* AEvent) {
 // ---- creation ----
 
 void TFrmMainZelvan::FormCreate() {
+    FPollCycle = new TPollCycle(this);
+    connect(FPollCycle, &TPollCycle::CountsArrived, this, &TFrmMainZelvan::PollCountsArrived);
+    connect(FPollCycle, &TPollCycle::ListArrived, this, &TFrmMainZelvan::PollListArrived);
+    connect(FPollCycle, &TPollCycle::Raised, this, &TFrmMainZelvan::PollRaised);
     FCurrentFilter = QStringLiteral("pending");
     FLastSeenMaxID = 0;
     FIsPolling = false;
@@ -300,10 +316,35 @@ void TFrmMainZelvan::ReloadConfig() {
     if (TimerPoll->interval() != milliseconds) TimerPoll->setInterval(milliseconds);
 }
 
+void TFrmMainZelvan::SetConnectionStatus(bool AConnected, const QString& AText) {
+    ShapeStatus->SetBrushColor(AConnected ? Rgb(94, 197, 34) : Rgb(239, 37, 37));
+    QPalette p = LblStatusText->palette();
+    p.setColor(QPalette::WindowText, AConnected ? Rgb(61, 128, 21) : Rgb(191, 30, 30));
+    LblStatusText->setPalette(p);
+    if (AConnected)
+        LblStatusText->setText(QStringLiteral("متصل بالسيرفر"));
+    else
+        LblStatusText->setText(AText.isEmpty() ? QStringLiteral("غير متصل بالسيرفر") : AText);
+}
+
 void TFrmMainZelvan::UpdateSoundButton() {
     BtnSound->setText(FSoundEnabled ? QStringLiteral("الصوت: مفعّل 🔔")
                                     : QStringLiteral("الصوت: مكتوم 🔕"));
     SetTextColour(BtnSound, FSoundEnabled ? Rgb(0, 128, 0) : Rgb(255, 0, 0));
+}
+
+void TFrmMainZelvan::PlayAlertSound() {
+    if (FSoundEnabled) TAlerts::PlaySound();
+}
+
+void TFrmMainZelvan::BtnSoundClick() {
+    FSoundEnabled = !FSoundEnabled;
+    UpdateSoundButton();
+    if (FSoundEnabled) PlayAlertSound();
+    RunGuarded(this, [this] {
+        TIniFile(TFrmSettings::GetIniPath())
+            .WriteBool(ConfigKeys::Options, ConfigKeys::SoundEnabled, FSoundEnabled);
+    });
 }
 
 // The counter boxes' frames and colours by the current filter; they come with the request list.
@@ -312,11 +353,86 @@ void TFrmMainZelvan::UpdateFilterBoxes() {}
 // The status column's pictures; they come with the request list.
 void TFrmMainZelvan::CreateStatusImages() {}
 
-// One poll of the server; it comes with the poll cycle.
-void TFrmMainZelvan::PollServer(bool) {}
+void TFrmMainZelvan::RefreshRequestList() {
+    FRequestModel->SetRequests(FAllRequests);
+}
+
+// ---- the poll cycle ----
+
+// A call while a cycle runs returns at once. Unless it is the timer's, it comes from a change
+// the user has just made, which then gets a cycle of its own as soon as the running one ends
+// rather than one interval later.
+void TFrmMainZelvan::PollServer(bool AShowBusy) {
+    if (FIsPolling) {
+        FPollAgain = true;
+        FPollAgainBusy = FPollAgainBusy || AShowBusy;
+        return;
+    }
+    FIsPolling = true;
+    if (AShowBusy) FPollCursor = std::make_unique<TBusyCursor>();
+    FPollCycle->Start({FServerHost, FServerPort, FServerPassword, FLastSeenMaxID, FCurrentFilter});
+}
+
+void TFrmMainZelvan::PollCountsArrived(const TPollCounts& ACounts) {
+    if (!ACounts.Ok) {
+        SetConnectionStatus(
+            false, ACounts.Error.isEmpty() ? QStringLiteral("فشل الاتصال") : ACounts.Error);
+        return;
+    }
+    SetConnectionStatus(true, QString());
+    LblCountPending->setText(QStringLiteral("في الانتظار: %1").arg(ACounts.Pending));
+    LblCountCompleted->setText(QStringLiteral("منجزة: %1").arg(ACounts.Completed));
+    LblCountTotal->setText(QStringLiteral("الإجمالي: %1").arg(ACounts.Total));
+    // Nothing is announced until a first max id is known: at start-up every pending request
+    // would otherwise count as new.
+    if (FLastSeenMaxID > 0 && FLastSeenMaxID < ACounts.MaxID && ACounts.NewCount > 0) {
+        PlayAlertSound();
+        TAlerts::Flash(this);
+        TrayIcon->ShowBalloon(AlertTitle, AlertText.arg(ACounts.NewCount));
+    }
+    FLastSeenMaxID = std::max(FLastSeenMaxID, ACounts.MaxID);
+}
+
+// A failed fetch leaves the last good list in place, so the search goes on showing the requests
+// the server holds instead of an empty list after a passing network fault.
+void TFrmMainZelvan::PollListArrived(TPollList& AList) {
+    if (AList.Ok) {
+        FAllRequests = std::move(AList.Requests);
+        RefreshRequestList();
+    }
+    EndPollCycle();
+}
+
+// Shown in the usual error box, but one at a time: ticks go on while the box is open, and a
+// server that keeps sending such replies would otherwise stack a box on every tick.
+void TFrmMainZelvan::PollRaised(const QString& AMessage) {
+    EndPollCycle();
+    if (FShowingPollError) return;
+    FShowingPollError = true;
+    TMessageBoxes::ShowError(this, AMessage);
+    FShowingPollError = false;
+}
+
+void TFrmMainZelvan::EndPollCycle() {
+    FPollCursor.reset();
+    FIsPolling = false;
+    emit PollFinished();
+    if (!FPollAgain) return;
+    const bool busy = FPollAgainBusy;
+    FPollAgain = FPollAgainBusy = false;
+    PollServer(busy);
+}
 
 void TFrmMainZelvan::TimerPollTimer() {
-    PollServer(false);
+    if (!FIsPolling) PollServer(false);
+}
+
+void TFrmMainZelvan::BtnRefreshClick() {
+    PollServer(true);
+}
+
+void TFrmMainZelvan::MniCheckNowClick() {
+    PollServer(true);
 }
 
 // ---- tray and window life ----

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include <QWidget>
 
@@ -12,7 +13,11 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTimer;
+class TBusyCursor;
 class TCounterBox;
+class TPollCycle;
+struct TPollCounts;
+struct TPollList;
 class TListView;
 class TRequestListModel;
 class TShape;
@@ -67,15 +72,24 @@ public:
     bool SoundEnabled() const { return FSoundEnabled; }
     const QString& CurrentFilter() const { return FCurrentFilter; }
     std::int32_t LastSeenMaxID() const { return FLastSeenMaxID; }
+    bool IsPolling() const { return FIsPolling; }
+    const TCertRequestList& AllRequests() const { return FAllRequests; }
 
     void LayoutStatBoxes();
     void LayoutBottomButtons();
+
+signals:
+    // A poll cycle has ended and everything it brought is shown.
+    void PollFinished();
 
 public slots:
     void TrayIconDblClick();
     void MniShowClick();
     void MniExitClick();
     void TimerPollTimer();
+    void BtnSoundClick();
+    void BtnRefreshClick();
+    void MniCheckNowClick();
 
 protected:
     void closeEvent(QCloseEvent* AEvent) override;    // FormClose
@@ -95,13 +109,28 @@ private:
     void LoadIcons();
     void SetRunTimeCaptions();
     void ReloadConfig();
+    void SetConnectionStatus(bool AConnected, const QString& AText);
     void UpdateSoundButton();
+    void PlayAlertSound();
     void UpdateFilterBoxes();
     void CreateStatusImages();
-    void PollServer(bool AShowBusy);
+    void RefreshRequestList();
     void HideToTray(bool AWithBalloon);
 
+    // A cycle asks the server on a thread of its own and hands its results back here: the
+    // counts first (indicator, counters, alert), then the list.
+    void PollServer(bool AShowBusy);
+    void PollCountsArrived(const TPollCounts& ACounts);
+    void PollListArrived(TPollList& AList);
+    void PollRaised(const QString& AMessage);
+    void EndPollCycle();
+
     TRequestListModel* FRequestModel = nullptr;
+    TPollCycle* FPollCycle = nullptr;
+    std::unique_ptr<TBusyCursor> FPollCursor;  // the busy cursor of the running cycle, if asked
+    bool FPollAgain = false;      // a change the user made came during a cycle: poll once more
+    bool FPollAgainBusy = false;  // ... with the busy cursor
+    bool FShowingPollError = false;
     QString FServerHost;
     std::int32_t FServerPort = 80;
     QString FServerPassword;

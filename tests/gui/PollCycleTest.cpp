@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <fstream>
+#include <memory>
+#include <mutex>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "Alerts.h"
+#include "IniFile.h"
+#include "LocalKestaro.h"
+#include "MessageBoxes.h"
+#include "RawServer.h"
+#include "SampleRequests.h"
+#include "ScriptedServer.h"
+#include "TempDir.h"
+#include "TrayIcon.h"
+#include "uMainZelvan.h"
+#include "uSettingsForm.h"
+
+namespace {
+
+using TReply = TScriptedServer::TReply;
+
+// A window over its own configuration file, with alerts recorded instead of sounded.
+class PollCycle : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TFrmSettings::SetIniPathForTesting(QString::fromStdString(Ini()));
+        TTrayIcon::SetAvailableForTesting(true);
+    }
+    void TearDown() override {
+        TFrmSettings::SetIniPathForTesting({});
+        TTrayIcon::SetAvailableForTesting(std::nullopt);
+    }
+    std::string Ini() const { return FDir.File("kestaro-zelvan.ini"); }
+    void PointAt(int APort, const std::string& APassword = "2613") {
+        std::ofstream(Ini()) << "[Connection]\nServerHost=127.0.0.1\nServerPort=" << APort
+                             << "\nPassword=" << APassword << "\n";
+    }
+    static void WaitForCycle(const TFrmMainZelvan& AWindow) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !AWindow.IsPolling(); }, 20000));
+    }
+    static void Refresh(TFrmMainZelvan& AWindow) {
+        AWindow.BtnRefresh->click();
+        WaitForCycle(AWindow);
+    }
+
+    TTempDir FDir;
+    TMessageBoxes::TRecorder FBoxes;
+    TAlerts::TRecorder FAlerts;
+};
+
+// A server whose counts reply the test sets, and whose counts route can be held back.
+class TScriptedKestaro {
+public:
+    TScriptedKestaro() {
+        FServer.Route("/api/login", [](const auto&) { return TReply(200, R"({"token":"t"})"); });
+        FServer.Route("/api/certificates/requests", [](const auto&) { return TReply(200, "[]"); });
+        FServer.Route("/api/certificates/requests/count", [this](const auto&) {
+            std::unique_lock lock(FMutex);
+            FHeld.wait_for(lock, std::chrono::seconds(20), [this] { return !FHolding; });
+            return TReply(200, FCounts);
+        });
+    }
+    ~TScriptedKestaro() { Hold(false); }
+    int Port() const { return FServer.Port(); }
+    int CountRequests() const { return FServer.CountRequests("/api/certificates/requests/count"); }
+    void SetCounts(std::string ABody) {
+        const std::lock_guard lock(FMutex);
+        FCounts = std::move(ABody);
+    }
+    void SetCounts(int AMaxID, int ANewCount) {
+        SetCounts(R"({"pending":3,"completed":4,"total":7,"max_id":)" + std::to_string(AMaxID) +
+                  R"(,"new_count":)" + std::to_string(ANewCount) + "}");
+    }
+    void Hold(bool AHolding) {
+        const std::lock_guard lock(FMutex);
+        FHolding = AHolding;
+        FHeld.notify_all();
+    }
+
+private:
+    TScriptedServer FServer;
+    std::mutex FMutex;
+    std::condition_variable FHeld;
+    bool FHolding = false;
+    std::string FCounts = "{}";
+};
+
+QColor TextColour(const QLabel* ALabel) {
+    return ALabel->palette().color(QPalette::WindowText);
+}
+
+}  // namespace
+
+TEST_F(PollCycle, AlertsOnlyForNewRequestsAboveAKnownMaxId) {
+    TScriptedKestaro server;
+    server.SetCounts(7, 3);
+    PointAt(server.Port());
+    TFrmMainZelvan w;
+    QSignalSpy balloons(w.TrayIcon, &TTrayIcon::BalloonShown);
+    WaitForCycle(w);
+    EXPECT_EQ(w.LblCountPending->text(), QStringLiteral("في الانتظار: 3"));
+    EXPECT_EQ(w.LblCountTotal->text(), QStringLiteral("الإجمالي: 7"));
+
+    const struct {
+        int MaxID, NewCount;
+        bool SoundOn;
+        int Sounds, Alerts, LastSeen;
+    } steps[] = {
+        {7, 3, true, 0, 0, 7},     // the first cycle is silent whatever it reports
+        {9, 2, true, 1, 1, 9},     // above the max id seen, with new requests
+        {5, 1, true, 1, 1, 9},     // a lower max id (requests deleted) changes nothing
+        {12, 0, true, 1, 1, 12},   // no new request: the max id is taken silently
+        {14, 1, false, 1, 2, 14},  // sound off: flash and balloon, no sound
+    };
+    for (const auto& s : steps) {
+        if (w.SoundEnabled() != s.SoundOn) w.BtnSound->click();
+        server.SetCounts(s.MaxID, s.NewCount);
+        Refresh(w);
+        EXPECT_EQ(FAlerts.Sounds, s.Sounds) << s.MaxID;
+        EXPECT_EQ(FAlerts.Flashes, s.Alerts) << s.MaxID;
+        EXPECT_EQ(balloons.count(), s.Alerts) << s.MaxID;
+        EXPECT_EQ(w.LastSeenMaxID(), s.LastSeen) << s.MaxID;
+    }
+    ASSERT_GE(balloons.count(), 1);
+    EXPECT_EQ(balloons[0][0].toString(), QStringLiteral("📜 طلب شهادة مدرسية جديد!"));
+    EXPECT_EQ(balloons[0][1].toString(),
+              QStringLiteral("ورد 2 طلب جديد في قائمة الانتظار بأمانة المدير."));
+}
+
+TEST_F(PollCycle, SoundToggleSoundsWhenTurnedOnAndIsWrittenToTheFile) {
+    TFrmMainZelvan w;  // no file yet: the toggle creates it
+    WaitForCycle(w);
+    w.BtnSound->click();
+    EXPECT_EQ(FAlerts.Sounds, 0);
+    EXPECT_EQ(TIniFile(QString::fromStdString(Ini())).ReadString("Options", "SoundEnabled", ""),
+              "0");
+    w.BtnSound->click();
+    EXPECT_EQ(FAlerts.Sounds, 1);
+    EXPECT_EQ(TIniFile(QString::fromStdString(Ini())).ReadString("Options", "SoundEnabled", ""),
+              "1");
+
+    const QString unwritable = QString::fromStdString(FDir.File("missing/kestaro-zelvan.ini"));
+    TFrmSettings::SetIniPathForTesting(unwritable);
+    w.BtnSound->click();
+    ASSERT_EQ(FBoxes.Shown.size(), 1u);
+    EXPECT_EQ(FBoxes.Shown[0].Text, "Unable to write to " + unwritable);
+    EXPECT_FALSE(w.SoundEnabled()) << "the new state holds for this run";
+    EXPECT_EQ(w.BtnSound->text(), QStringLiteral("الصوت: مكتوم 🔕"));
+}
+
+TEST_F(PollCycle, IndicatorFollowsTheServerAndAFailedFetchKeepsTheList) {
+    TTempDir data;
+    auto server = std::make_unique<TLocalKestaro>(data.File("k.db"));
+    server->Store().CreateMany(TSampleRequests(5).History(20));
+    const int port = server->Port();
+    const auto counts = server->Store().Counts(0);
+
+    {
+        PointAt(port, "wrong");
+        TFrmMainZelvan w;
+        WaitForCycle(w);
+        EXPECT_EQ(w.LblStatusText->text(), QStringLiteral("كلمة المرور غير صحيحة."));
+        EXPECT_EQ(TextColour(w.LblStatusText), QColor(191, 30, 30));
+        EXPECT_EQ(w.LblCountPending->text(), QStringLiteral("في الانتظار: 0"));
+    }
+    PointAt(port);
+    TFrmMainZelvan w;
+    WaitForCycle(w);
+    EXPECT_EQ(w.LblStatusText->text(), QStringLiteral("متصل بالسيرفر"));
+    EXPECT_EQ(TextColour(w.LblStatusText), QColor(61, 128, 21));
+    EXPECT_EQ(w.LblCountPending->text(), QStringLiteral("في الانتظار: %1").arg(counts.Pending));
+    EXPECT_EQ(w.LblCountCompleted->text(), QStringLiteral("منجزة: %1").arg(counts.Completed));
+    EXPECT_EQ(w.AllRequests().size(), std::size_t(counts.Pending));
+
+    server.reset();
+    Refresh(w);
+    EXPECT_EQ(w.LblStatusText->text(), QStringLiteral("خطأ اتصال (0)"));
+    EXPECT_EQ(w.LblCountPending->text(), QStringLiteral("في الانتظار: %1").arg(counts.Pending))
+        << "the counters keep their texts";
+    EXPECT_EQ(w.AllRequests().size(), std::size_t(counts.Pending)) << "the last good list stays";
+
+    server = std::make_unique<TLocalKestaro>(data.File("k.db"), "2613", port);
+    Refresh(w);
+    EXPECT_EQ(w.LblStatusText->text(), QStringLiteral("متصل بالسيرفر"));
+}
+
+TEST_F(PollCycle, OneCycleAtATimeWithTheBusyCursorOnlyWhenAskedAndNoFrozenWindow) {
+    TScriptedKestaro server;
+    server.SetCounts(5, 0);
+    server.Hold(true);
+    PointAt(server.Port());
+    TFrmMainZelvan w;  // its first cycle waits on the server
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.CountRequests() == 1; }, 10000));
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    w.TimerPollTimer();  // a tick meanwhile is dropped, not queued
+    w.BtnSound->click();
+    EXPECT_EQ(w.BtnSound->text(), QStringLiteral("الصوت: مكتوم 🔕")) << "the window answers";
+    server.Hold(false);
+    WaitForCycle(w);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(w.LblStatusText->text(), QStringLiteral("متصل بالسيرفر"));
+
+    server.Hold(true);
+    w.TimerPollTimer();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.CountRequests() == 2; }, 10000));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "a timed cycle shows no busy cursor";
+    w.BtnRefresh->click();  // returns at once; the change it stands for gets a cycle after this
+    w.BtnRefresh->click();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(server.CountRequests(), 2);
+    server.Hold(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.CountRequests() == 3; }, 10000));
+    WaitForCycle(w);
+    QTest::qWait(50);
+    EXPECT_EQ(server.CountRequests(), 3) << "one more cycle, however many calls came";
+}
+
+TEST_F(PollCycle, EndingWhileTheServerHangsDoesNotWaitForIt) {
+    TRawServer silent("", true);
+    PointAt(silent.Port());
+    auto w = std::make_unique<TFrmMainZelvan>();
+    QTest::qWait(200);
+    ASSERT_TRUE(w->IsPolling());
+    const auto start = std::chrono::steady_clock::now();
+    w.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5))
+        << "the transfer is called off, not waited out";
+}
+
+TEST_F(PollCycle, AnUnreadableReplyShowsOneErrorBoxAtATime) {
+    TScriptedKestaro server;
+    server.SetCounts("{\"pending\":\"\xff\"}");
+    PointAt(server.Port());
+    int cyclesUnderTheBox = 0;
+    TFrmMainZelvan w;
+    FBoxes.WhileShown = [&] {
+        ++cyclesUnderTheBox;
+        Refresh(w);  // the tick that comes while the box is open
+    };
+    WaitForCycle(w);
+    EXPECT_EQ(cyclesUnderTheBox, 1);
+    ASSERT_EQ(FBoxes.Shown.size(), 1u) << "the second failure came while the box was open";
+    EXPECT_EQ(FBoxes.Shown[0].Kind, TMessageBoxes::TKind::Error);
+    EXPECT_FALSE(w.IsPolling());
+}
