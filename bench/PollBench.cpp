@@ -98,7 +98,11 @@ void BM_PollCycleSynchronous(benchmark::State& AState) {
         TZelvanApi::GetRequestsCount("127.0.0.1", port, "2613", 0, pending, completed, total, maxId,
                                      newCount, error);
         TZelvanApi::GetRequests("127.0.0.1", port, "2613", "pending", all, error);
-        model.SetRequests(all);
+        {
+            TRequestListModel::TRebuild rebuild(model);
+            rebuild.SetRequests(all);
+            rebuild.ApplySearch({});
+        }
         benchmark::DoNotOptimize(model.rowCount());
     }
 }

@@ -71,3 +71,9 @@ QString TrimBlanks(const QString& AText) {
     while (last > first && AText[last - 1].unicode() <= 32) --last;
     return AText.mid(first, last - first);
 }
+
+QString LowerLatin(QString AText) {
+    for (QChar& c : AText)
+        if (c >= u'A' && c <= u'Z') c = QChar(c.unicode() + (u'a' - u'A'));
+    return AText;
+}

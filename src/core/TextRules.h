@@ -20,3 +20,7 @@ std::int32_t StrToIntDef(QStringView AText, std::int32_t ADefault);
 
 // AText without the characters of code 32 or less (blanks and control characters) at both ends.
 QString TrimBlanks(const QString& AText);
+
+// AText with only the letters A to Z made small; every other character, Arabic and accented Latin
+// letters included, stays as it is.
+QString LowerLatin(QString AText);

@@ -36,3 +36,8 @@ void TCounterBox::mouseReleaseEvent(QMouseEvent* AEvent) {
         emit Clicked();
     QFrame::mouseReleaseEvent(AEvent);
 }
+
+void TCounterBox::SetFramed(bool AFramed) {
+    setFrameStyle(AFramed ? QFrame::Box | QFrame::Plain : QFrame::NoFrame);
+    setLineWidth(1);
+}

@@ -13,6 +13,8 @@ public:
                 const QString& AText);
     QLabel* Label() const { return FLabel; }
     void SetBackground(const QColor& AColour);
+    // A single-line border marks the box of the current filter.
+    void SetFramed(bool AFramed);
 
 signals:
     void Clicked();

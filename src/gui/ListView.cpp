@@ -21,3 +21,8 @@ TListView::TListView(QWidget* AParent) : QTableView(AParent) {
     horizontalHeader()->setLayoutDirection(Qt::RightToLeft);
     horizontalHeader()->setDefaultAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
 }
+
+void TListView::mouseDoubleClickEvent(QMouseEvent* AEvent) {
+    QTableView::mouseDoubleClickEvent(AEvent);
+    emit DoubleClicked();
+}

@@ -9,4 +9,11 @@ class TListView : public QTableView {
     Q_OBJECT
 public:
     explicit TListView(QWidget* AParent = nullptr);
+
+signals:
+    // A double click anywhere in the list, on a row or not.
+    void DoubleClicked();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* AEvent) override;
 };

@@ -5,7 +5,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBitmap>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFile>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
@@ -23,6 +27,8 @@
 #include "PollCycle.h"
 #include "RequestListModel.h"
 #include "Shape.h"
+#include "StatusCellDelegate.h"
+#include "TextRules.h"
 #include "TrayIcon.h"
 #include "ZelvanConfig.h"
 #include "uSettingsForm.h"
@@ -89,6 +95,10 @@ QString SearchHint(const QFont& AFont) {
 const QString AlertTitle = QStringLiteral("📜 طلب شهادة مدرسية جديد!");
 const QString AlertText = QStringLiteral("ورد %1 طلب جديد في قائمة الانتظار بأمانة المدير.");
 
+// Who marks a request completed or puts it back, in both directions.
+const QString Secretariat = QStringLiteral("أمانة المدير");
+const QString MsgSelectRequest = QStringLiteral("يرجى تحديد طلب من القائمة أولاً.");
+
 const QString TrayBalloonTitle = QStringLiteral("Kestaro - أمانة المدير");
 const QString TrayBalloonText =
     QStringLiteral("التطبيق يعمل في الخلفية لمراقبة طلبات الشهادات المدرسية.");
@@ -130,6 +140,15 @@ void TFrmMainZelvan::BuildLayout() {
     DockAreas();
     connect(BtnSound, &QPushButton::clicked, this, &TFrmMainZelvan::BtnSoundClick);
     connect(BtnRefresh, &QPushButton::clicked, this, &TFrmMainZelvan::BtnRefreshClick);
+    connect(PnlBoxPending, &TCounterBox::Clicked, this, &TFrmMainZelvan::PnlBoxPendingClick);
+    connect(PnlBoxCompleted, &TCounterBox::Clicked, this, &TFrmMainZelvan::PnlBoxCompletedClick);
+    connect(PnlBoxTotal, &TCounterBox::Clicked, this, &TFrmMainZelvan::PnlBoxTotalClick);
+    connect(EdtSearch, &QLineEdit::textChanged, this, &TFrmMainZelvan::EdtSearchChange);
+    connect(LvRequests, &TListView::DoubleClicked, this, &TFrmMainZelvan::LvRequestsDblClick);
+    connect(BtnComplete, &QPushButton::clicked, this, &TFrmMainZelvan::BtnCompleteClick);
+    connect(BtnRevert, &QPushButton::clicked, this, &TFrmMainZelvan::BtnRevertClick);
+    connect(BtnCopyName, &QPushButton::clicked, this, &TFrmMainZelvan::BtnCopyNameClick);
+    connect(BtnDelete, &QPushButton::clicked, this, &TFrmMainZelvan::BtnDeleteClick);
     setTabOrder(BtnSound, BtnRefresh);
     setTabOrder(BtnRefresh, BtnSettings);
     setTabOrder(BtnSettings, EdtSearch);
@@ -181,6 +200,8 @@ void TFrmMainZelvan::BuildSearchBarAndList() {
     LvRequests->setModel(FRequestModel);
     for (int column = 0; column < TRequestListModel::ColumnCount; ++column)
         LvRequests->setColumnWidth(column, TRequestListModel::Width(column));
+    LvRequests->setItemDelegateForColumn(TRequestListModel::ColStatus,
+                                         new TStatusCellDelegate(FImgListStatus, LvRequests));
 }
 
 void TFrmMainZelvan::BuildActionBar() {
@@ -347,14 +368,159 @@ void TFrmMainZelvan::BtnSoundClick() {
     });
 }
 
-// The counter boxes' frames and colours by the current filter; they come with the request list.
-void TFrmMainZelvan::UpdateFilterBoxes() {}
+// ---- the request list ----
 
-// The status column's pictures; they come with the request list.
-void TFrmMainZelvan::CreateStatusImages() {}
+// The current filter's box is framed and takes a deeper shade of its own colour.
+void TFrmMainZelvan::UpdateFilterBoxes() {
+    const bool pending = FCurrentFilter == u"pending";
+    const bool completed = !pending && FCurrentFilter == u"completed";
+    const bool all = !pending && !completed;
+    PnlBoxPending->SetFramed(pending);
+    PnlBoxCompleted->SetFramed(completed);
+    PnlBoxTotal->SetFramed(all);
+    PnlBoxPending->SetBackground(pending ? Rgb(255, 239, 216) : Rgb(255, 245, 233));
+    PnlBoxCompleted->SetBackground(completed ? Rgb(196, 239, 208) : Rgb(220, 255, 227));
+    PnlBoxTotal->SetBackground(all ? Rgb(226, 226, 226) : Rgb(245, 245, 245));
+}
 
-void TFrmMainZelvan::RefreshRequestList() {
-    FRequestModel->SetRequests(FAllRequests);
+// The program's own pictures; where one cannot be loaded, a file of that name beside the
+// executable stands in, and without it the picture is left out.
+void TFrmMainZelvan::CreateStatusImages() {
+    FImgListStatus.clear();
+    const struct {
+        const char* Resource;
+        const char* Fallback;
+    } images[] = {{":/bitmaps/BMP_FLAG_RED.bmp", "bmp24/16px/flag-red.bmp"},
+                  {":/bitmaps/BMP_BUTTON_OK.bmp", "bmp24/16px/button-ok.bmp"}};
+    const QDir folder(QCoreApplication::applicationDirPath());
+    for (const auto& image : images) {
+        QPixmap picture(QString::fromLatin1(image.Resource));
+        const QString fallback = folder.filePath(QString::fromLatin1(image.Fallback));
+        if (picture.isNull() && QFile::exists(fallback)) picture.load(fallback);
+        if (picture.isNull()) continue;
+        picture.setMask(picture.createMaskFromColor(QColor(255, 0, 255)));
+        FImgListStatus.append(picture);
+    }
+}
+
+void TFrmMainZelvan::RefreshRequestList(TCertRequestList* ANewRecords) {
+    QString name, className;
+    const std::int32_t selected = GetSelectedRequest(name, className);
+    {
+        TRequestListModel::TRebuild rebuild(*FRequestModel);
+        if (ANewRecords) {
+            FAllRequests = std::move(*ANewRecords);
+            rebuild.SetRequests(FAllRequests);
+        }
+        rebuild.ApplySearch(TrimBlanks(LowerLatin(EdtSearch->text())));
+    }
+    SelectRequest(selected);
+}
+
+std::int32_t TFrmMainZelvan::GetSelectedRequest(QString& AStudentName, QString& AClassName) const {
+    AStudentName.clear();
+    AClassName.clear();
+    const QModelIndexList rows = LvRequests->selectionModel()->selectedRows();
+    if (rows.isEmpty()) return 0;
+    const TCertRequestItem& request = FRequestModel->Request(rows.first().row());
+    AStudentName = request.StudentName;
+    AClassName = request.ClassName;
+    return request.ID;
+}
+
+// Only the selection is set: the focus mark stays and the list does not scroll to the row.
+void TFrmMainZelvan::SelectRequest(std::int32_t AID) {
+    const int row = AID == 0 ? -1 : FRequestModel->RowOfRequest(AID);
+    if (row < 0) return;
+    LvRequests->selectionModel()->select(FRequestModel->index(row, 0),
+                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+void TFrmMainZelvan::SetFilter(const QString& AWord) {
+    FCurrentFilter = AWord;
+    UpdateFilterBoxes();
+    PollServer(true);
+}
+
+void TFrmMainZelvan::PnlBoxPendingClick() {
+    SetFilter(QStringLiteral("pending"));
+}
+
+void TFrmMainZelvan::PnlBoxCompletedClick() {
+    SetFilter(QStringLiteral("completed"));
+}
+
+void TFrmMainZelvan::PnlBoxTotalClick() {
+    SetFilter(QStringLiteral("all"));
+}
+
+void TFrmMainZelvan::EdtSearchChange() {
+    RefreshRequestList();
+}
+
+// ---- the actions on the selected request ----
+
+// The server is asked at once, and the poll that follows shows its state; nothing is changed
+// here first. The busy cursor stays through that poll: the cycle takes it over.
+void TFrmMainZelvan::ChangeSelectedStatus(const QString& AStatus) {
+    QString name, className;
+    const std::int32_t id = GetSelectedRequest(name, className);
+    if (id == 0) {
+        TMessageBoxes::ShowMessage(this, MsgSelectRequest);
+        return;
+    }
+    RunGuarded(this, [&] {
+        const TBusyCursor busy;
+        QString error;
+        if (TZelvanApi::UpdateRequestStatus(FServerHost, FServerPort, FServerPassword, id, AStatus,
+                                            Secretariat, error))
+            PollServer(true);
+        else
+            TMessageBoxes::ShowMessage(this, QStringLiteral("فشل تحديث الطلب: ") + error);
+    });
+}
+
+void TFrmMainZelvan::BtnCompleteClick() {
+    ChangeSelectedStatus(QStringLiteral("completed"));
+}
+
+void TFrmMainZelvan::BtnRevertClick() {
+    ChangeSelectedStatus(QStringLiteral("pending"));
+}
+
+void TFrmMainZelvan::BtnCopyNameClick() {
+    QString name, className;
+    if (GetSelectedRequest(name, className) == 0) {
+        TMessageBoxes::ShowMessage(this, QStringLiteral("يرجى تحديد تلميذ من القائمة أولاً."));
+        return;
+    }
+    QGuiApplication::clipboard()->setText(name);
+    TMessageBoxes::ShowMessage(this,
+                               QStringLiteral("تم نسخ اسم التلميذ بنجاح:\r\n«") + name + u'»');
+}
+
+void TFrmMainZelvan::LvRequestsDblClick() {
+    BtnCopyNameClick();
+}
+
+void TFrmMainZelvan::BtnDeleteClick() {
+    QString name, className;
+    const std::int32_t id = GetSelectedRequest(name, className);
+    if (id == 0) {
+        TMessageBoxes::ShowMessage(this, MsgSelectRequest);
+        return;
+    }
+    if (!TMessageBoxes::Confirm(this, QStringLiteral("هل أنت متأكد من حذف طلب التلميذ \"") + name +
+                                          QStringLiteral("\" نهائياً؟")))
+        return;
+    RunGuarded(this, [&] {
+        const TBusyCursor busy;
+        QString error;
+        if (TZelvanApi::DeleteRequest(FServerHost, FServerPort, FServerPassword, id, error))
+            PollServer(true);
+        else
+            TMessageBoxes::ShowMessage(this, QStringLiteral("فشل حذف الطلب: ") + error);
+    });
 }
 
 // ---- the poll cycle ----
@@ -396,10 +562,7 @@ void TFrmMainZelvan::PollCountsArrived(const TPollCounts& ACounts) {
 // A failed fetch leaves the last good list in place, so the search goes on showing the requests
 // the server holds instead of an empty list after a passing network fault.
 void TFrmMainZelvan::PollListArrived(TPollList& AList) {
-    if (AList.Ok) {
-        FAllRequests = std::move(AList.Requests);
-        RefreshRequestList();
-    }
+    if (AList.Ok) RefreshRequestList(&AList.Requests);
     EndPollCycle();
 }
 

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <memory>
 
+#include <QList>
+#include <QPixmap>
 #include <QWidget>
 
 #include "uZelvanApi.h"
@@ -90,6 +92,15 @@ public slots:
     void BtnSoundClick();
     void BtnRefreshClick();
     void MniCheckNowClick();
+    void PnlBoxPendingClick();
+    void PnlBoxCompletedClick();
+    void PnlBoxTotalClick();
+    void EdtSearchChange();
+    void BtnCompleteClick();
+    void BtnRevertClick();
+    void BtnCopyNameClick();
+    void LvRequestsDblClick();
+    void BtnDeleteClick();
 
 protected:
     void closeEvent(QCloseEvent* AEvent) override;    // FormClose
@@ -114,7 +125,14 @@ private:
     void PlayAlertSound();
     void UpdateFilterBoxes();
     void CreateStatusImages();
-    void RefreshRequestList();
+    // Rebuilds the rows from FAllRequests and the search text, keeping the selected request
+    // selected. ANewRecords, when given, first replaces FAllRequests (the selection is read from
+    // the rows as they were).
+    void RefreshRequestList(TCertRequestList* ANewRecords = nullptr);
+    std::int32_t GetSelectedRequest(QString& AStudentName, QString& AClassName) const;
+    void SelectRequest(std::int32_t AID);
+    void SetFilter(const QString& AWord);
+    void ChangeSelectedStatus(const QString& AStatus);
     void HideToTray(bool AWithBalloon);
 
     // A cycle asks the server on a thread of its own and hands its results back here: the
@@ -140,4 +158,5 @@ private:
     std::int32_t FLastSeenMaxID = 0;
     bool FIsPolling = false;
     TCertRequestList FAllRequests;
+    QList<QPixmap> FImgListStatus;
 };
