@@ -4,31 +4,20 @@
 #include <QMouseEvent>
 #include <QVBoxLayout>
 
-TCounterBox::TCounterBox(QWidget* AParent, const QColor& ABackground, const QColor& ATextColour,
-                         const QString& AText)
+TCounterBox::TCounterBox(QWidget* AParent, const QString& AText)
     : QFrame(AParent), FLabel(new QLabel(AText, this)) {
     setCursor(Qt::PointingHandCursor);
     setAutoFillBackground(true);
-    SetBackground(ABackground);
     QFont font = FLabel->font();
     font.setPixelSize(17);
     font.setBold(true);
     FLabel->setFont(font);
     FLabel->setAlignment(Qt::AlignCenter);
-    QPalette text = FLabel->palette();
-    text.setColor(QPalette::WindowText, ATextColour);
-    FLabel->setPalette(text);
     // The label lets clicks through to the box: clicking either is the same.
     FLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
     auto* fill = new QVBoxLayout(this);
     fill->setContentsMargins(0, 0, 0, 0);
     fill->addWidget(FLabel);
-}
-
-void TCounterBox::SetBackground(const QColor& AColour) {
-    QPalette p = palette();
-    p.setColor(QPalette::Window, AColour);
-    setPalette(p);
 }
 
 void TCounterBox::mouseReleaseEvent(QMouseEvent* AEvent) {

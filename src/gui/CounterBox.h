@@ -9,10 +9,8 @@ class QLabel;
 class TCounterBox : public QFrame {
     Q_OBJECT
 public:
-    TCounterBox(QWidget* AParent, const QColor& ABackground, const QColor& ATextColour,
-                const QString& AText);
+    TCounterBox(QWidget* AParent, const QString& AText);
     QLabel* Label() const { return FLabel; }
-    void SetBackground(const QColor& AColour);
     // A single-line border marks the box of the current filter.
     void SetFramed(bool AFramed);
 

@@ -8,6 +8,7 @@
 #include <QStringMatcher>
 
 #include "TextRules.h"
+#include "WindowColours.h"
 
 namespace {
 
@@ -30,8 +31,6 @@ const std::array<TColumnInfo, TRequestListModel::ColumnCount> Columns = {{
 
 // A noncharacter: no text a person types holds it, so it can part the search texts.
 constexpr QChar KeySeparator(0xFFFF);
-
-const QColor PendingColour(208, 27, 27);
 
 }  // namespace
 
@@ -150,7 +149,8 @@ QVariant TRequestListModel::data(const QModelIndex& AIndex, int ARole) const {
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
         case Qt::ForegroundRole:
             // Selected rows take the highlight-text colour from the view instead.
-            return r.Status != u"completed" ? QVariant(PendingColour) : QVariant();
+            return r.Status != u"completed" ? QVariant(TWindowColours::Current().PendingRow)
+                                            : QVariant();
         case Qt::DisplayRole:
             break;
         default:

@@ -33,9 +33,9 @@ struct TPaletteColours {
 };
 
 constexpr TPaletteColours LightColours = {0xF3F3F3, 0x1C1C1C, 0xFFFFFF, 0xF5F8FC,
-                                          0xFDFDFD, 0x0078D7, 0x808080, 0xA0A0A0};
+                                          0xFDFDFD, 0x0067C0, 0x6B6B6B, 0xA0A0A0};
 constexpr TPaletteColours DarkColours = {0x2B2B2B, 0xEEEEEE, 0x1F1F1F, 0x262626,
-                                         0x3A3A3A, 0x2D7DD2, 0x9A9A9A, 0x808080};
+                                         0x3A3A3A, 0x1F6AB8, 0x9A9A9A, 0x808080};
 
 QPalette MakePalette(const TPaletteColours& AColours) {
     QPalette p;

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
 #include "Alerts.h"
@@ -30,6 +31,7 @@
 #include "StatusCellDelegate.h"
 #include "TextRules.h"
 #include "TrayIcon.h"
+#include "WindowColours.h"
 #include "ZelvanConfig.h"
 #include "uSettingsForm.h"
 
@@ -40,10 +42,6 @@ constexpr int ClientHeight = 650;
 constexpr int ButtonGap = 12;
 constexpr int MinimumPollSeconds = 5;
 
-QColor Rgb(int R, int G, int B) {
-    return QColor(R, G, B);
-}
-
 QFont FontOf(const QWidget* AWidget, int APixels, bool ABold) {
     QFont font = AWidget->font();
     font.setPixelSize(APixels);
@@ -51,22 +49,9 @@ QFont FontOf(const QWidget* AWidget, int APixels, bool ABold) {
     return font;
 }
 
-QWidget* Panel(QWidget* AParent, const QColor& ABackground) {
-    auto* panel = new QWidget(AParent);
-    panel->setAutoFillBackground(true);
-    QPalette p = panel->palette();
-    p.setColor(QPalette::Window, ABackground);
-    panel->setPalette(p);
-    return panel;
-}
-
-QLabel* Label(QWidget* AParent, const QString& AText, int APixels, bool ABold,
-              const QColor& AColour, QRect AGeometry) {
+QLabel* Label(QWidget* AParent, const QString& AText, int APixels, bool ABold, QRect AGeometry) {
     auto* label = new QLabel(AText, AParent);
     label->setFont(FontOf(AParent, APixels, ABold));
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, AColour);
-    label->setPalette(p);
     label->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
     label->setGeometry(AGeometry);
     return label;
@@ -126,10 +111,6 @@ void TFrmMainZelvan::BuildLayout() {
     setWindowTitle(QStringLiteral("Kestaro - أمانة المدير | طلبات الشهادات المدرسية"));
     setLayoutDirection(Qt::RightToLeft);
     setFixedSize(ClientWidth, ClientHeight);
-    setAutoFillBackground(true);
-    QPalette p = palette();
-    p.setColor(QPalette::Window, Rgb(245, 245, 245));
-    setPalette(p);
     setFont(FontOf(this, 13, false));
 
     BuildTopBar();
@@ -138,8 +119,10 @@ void TFrmMainZelvan::BuildLayout() {
     BuildActionBar();
     BuildTray();
     DockAreas();
+    ApplyColours();
     connect(BtnSound, &QPushButton::clicked, this, &TFrmMainZelvan::BtnSoundClick);
     connect(BtnRefresh, &QPushButton::clicked, this, &TFrmMainZelvan::BtnRefreshClick);
+    connect(BtnSettings, &QPushButton::clicked, this, &TFrmMainZelvan::BtnSettingsClick);
     connect(PnlBoxPending, &TCounterBox::Clicked, this, &TFrmMainZelvan::PnlBoxPendingClick);
     connect(PnlBoxCompleted, &TCounterBox::Clicked, this, &TFrmMainZelvan::PnlBoxCompletedClick);
     connect(PnlBoxTotal, &TCounterBox::Clicked, this, &TFrmMainZelvan::PnlBoxTotalClick);
@@ -160,26 +143,22 @@ void TFrmMainZelvan::BuildLayout() {
 }
 
 void TFrmMainZelvan::BuildTopBar() {
-    PnlTop = Panel(this, Rgb(239, 239, 239));
-    LblAppTitle = Label(PnlTop, QStringLiteral("طلبات الشهادات المدرسية"), 19, true,
-                        Rgb(28, 28, 28), {700, 18, 280, 25});
-    ShapeStatus = new TShape(PnlTop, Rgb(192, 192, 192));
+    PnlTop = new QWidget(this);
+    LblAppTitle =
+        Label(PnlTop, QStringLiteral("طلبات الشهادات المدرسية"), 19, true, {700, 18, 280, 25});
+    ShapeStatus = new TShape(PnlTop, TWindowColours::Current().IdleCircle);
     ShapeStatus->setGeometry(675, 27, 14, 14);
-    LblStatusText = Label(PnlTop, QStringLiteral("جاري الاتصال..."), 13, true, Rgb(82, 82, 82),
-                          {550, 25, 115, 17});
+    LblStatusText = Label(PnlTop, QStringLiteral("جاري الاتصال..."), 13, true, {550, 25, 115, 17});
     BtnSound = Button(PnlTop, QStringLiteral("تنبيه الصوت"), {250, 16, 130, 34});
     BtnRefresh = Button(PnlTop, QStringLiteral("تحديث"), {140, 16, 100, 34});
     BtnSettings = Button(PnlTop, QStringLiteral("إعدادات الاتصال"), {15, 16, 115, 34});
 }
 
 void TFrmMainZelvan::BuildCounterBar() {
-    PnlStats = Panel(this, Qt::white);
-    PnlBoxPending = new TCounterBox(PnlStats, Rgb(255, 245, 233), Rgb(46, 90, 15),
-                                    QStringLiteral("في الانتظار: 0"));
-    PnlBoxCompleted =
-        new TCounterBox(PnlStats, Rgb(220, 255, 227), Rgb(50, 101, 22), QStringLiteral("منجزة: 0"));
-    PnlBoxTotal = new TCounterBox(PnlStats, Rgb(245, 245, 245), Rgb(51, 51, 51),
-                                  QStringLiteral("الإجمالي: 0"));
+    PnlStats = new QWidget(this);
+    PnlBoxPending = new TCounterBox(PnlStats, QStringLiteral("في الانتظار: 0"));
+    PnlBoxCompleted = new TCounterBox(PnlStats, QStringLiteral("منجزة: 0"));
+    PnlBoxTotal = new TCounterBox(PnlStats, QStringLiteral("الإجمالي: 0"));
     PnlBoxPending->setGeometry(668, 8, 332, 48);
     PnlBoxCompleted->setGeometry(334, 8, 331, 48);
     PnlBoxTotal->setGeometry(0, 8, 331, 48);
@@ -189,7 +168,7 @@ void TFrmMainZelvan::BuildCounterBar() {
 }
 
 void TFrmMainZelvan::BuildSearchBarAndList() {
-    PnlFilter = Panel(this, Rgb(239, 239, 239));
+    PnlFilter = new QWidget(this);
     EdtSearch = new QLineEdit(PnlFilter);
     EdtSearch->setGeometry(665, 8, 320, 25);
     EdtSearch->setPlaceholderText(SearchHint(EdtSearch->font()));
@@ -205,11 +184,10 @@ void TFrmMainZelvan::BuildSearchBarAndList() {
 }
 
 void TFrmMainZelvan::BuildActionBar() {
-    PnlBottom = Panel(this, Qt::white);
+    PnlBottom = new QWidget(this);
     BtnComplete =
         Button(PnlBottom, QStringLiteral("تحديد كمنجز (تم الاستخراج)"), {554, 10, 200, 40});
     BtnComplete->setFont(FontOf(this, 14, true));
-    SetTextColour(BtnComplete, Rgb(0, 128, 0));
     BtnRevert = Button(PnlBottom, QStringLiteral("إرجاع للانتظار"), {407, 10, 135, 40});
     BtnCopyName = Button(PnlBottom, QStringLiteral("نسخ اسم التلميذ"), {245, 10, 150, 40});
     BtnDelete = Button(PnlBottom, QStringLiteral("حذف الطلب"), {15, 10, 100, 40});
@@ -338,20 +316,46 @@ void TFrmMainZelvan::ReloadConfig() {
 }
 
 void TFrmMainZelvan::SetConnectionStatus(bool AConnected, const QString& AText) {
-    ShapeStatus->SetBrushColor(AConnected ? Rgb(94, 197, 34) : Rgb(239, 37, 37));
-    QPalette p = LblStatusText->palette();
-    p.setColor(QPalette::WindowText, AConnected ? Rgb(61, 128, 21) : Rgb(191, 30, 30));
-    LblStatusText->setPalette(p);
+    FConnected = AConnected;
+    const TWindowColours& colours = TWindowColours::Current();
+    ShapeStatus->SetBrushColor(AConnected ? colours.ConnectedCircle : colours.NotConnectedCircle);
+    PaintText(LblStatusText, AConnected ? colours.ConnectedText : colours.NotConnectedText);
     if (AConnected)
         LblStatusText->setText(QStringLiteral("متصل بالسيرفر"));
     else
         LblStatusText->setText(AText.isEmpty() ? QStringLiteral("غير متصل بالسيرفر") : AText);
 }
 
+// The colours the window paints itself, for the style in effect; run again after every switch.
+void TFrmMainZelvan::ApplyColours() {
+    FRecolourPending = false;
+    const TWindowColours& c = TWindowColours::Current();
+    PaintBackground(this, c.Window);
+    PaintBackground(PnlTop, c.TopBar);
+    PaintBackground(PnlStats, c.StatsBar);
+    PaintBackground(PnlFilter, c.FilterBar);
+    PaintBackground(PnlBottom, c.ActionBar);
+    PaintText(LblAppTitle, c.Title);
+    PaintText(LblCountPending, c.PendingText);
+    PaintText(LblCountCompleted, c.CompletedText);
+    PaintText(LblCountTotal, c.TotalText);
+    SetTextColour(BtnComplete, c.Complete);
+    if (FConnected) {
+        SetConnectionStatus(*FConnected, LblStatusText->text());
+    } else {
+        ShapeStatus->SetBrushColor(c.IdleCircle);
+        PaintText(LblStatusText, c.IdleText);
+    }
+    UpdateSoundButton();
+    UpdateFilterBoxes();
+    LvRequests->viewport()->update();
+}
+
 void TFrmMainZelvan::UpdateSoundButton() {
     BtnSound->setText(FSoundEnabled ? QStringLiteral("الصوت: مفعّل 🔔")
                                     : QStringLiteral("الصوت: مكتوم 🔕"));
-    SetTextColour(BtnSound, FSoundEnabled ? Rgb(0, 128, 0) : Rgb(255, 0, 0));
+    const TWindowColours& colours = TWindowColours::Current();
+    SetTextColour(BtnSound, FSoundEnabled ? colours.SoundOn : colours.SoundOff);
 }
 
 void TFrmMainZelvan::PlayAlertSound() {
@@ -378,9 +382,10 @@ void TFrmMainZelvan::UpdateFilterBoxes() {
     PnlBoxPending->SetFramed(pending);
     PnlBoxCompleted->SetFramed(completed);
     PnlBoxTotal->SetFramed(all);
-    PnlBoxPending->SetBackground(pending ? Rgb(255, 239, 216) : Rgb(255, 245, 233));
-    PnlBoxCompleted->SetBackground(completed ? Rgb(196, 239, 208) : Rgb(220, 255, 227));
-    PnlBoxTotal->SetBackground(all ? Rgb(226, 226, 226) : Rgb(245, 245, 245));
+    const TWindowColours& c = TWindowColours::Current();
+    PaintBackground(PnlBoxPending, pending ? c.PendingCurrent : c.Pending);
+    PaintBackground(PnlBoxCompleted, completed ? c.CompletedCurrent : c.Completed);
+    PaintBackground(PnlBoxTotal, all ? c.TotalCurrent : c.Total);
 }
 
 // The program's own pictures; where one cannot be loaded, a file of that name beside the
@@ -594,6 +599,19 @@ void TFrmMainZelvan::BtnRefreshClick() {
     PollServer(true);
 }
 
+// The dialog loads afresh from the file each time and is gone when this returns, on every path.
+// After OK the new values are in use at once; the highest id seen is kept.
+void TFrmMainZelvan::BtnSettingsClick() {
+    TFrmSettings dialog(this);
+    dialog.setWindowIcon(windowIcon());
+    if (const QScreen* screen = dialog.screen())
+        dialog.move(screen->availableGeometry().center() - dialog.rect().center());
+    if (dialog.exec() != QDialog::Accepted) return;
+    ReloadConfig();
+    UpdateSoundButton();
+    PollServer(true);
+}
+
 void TFrmMainZelvan::MniCheckNowClick() {
     PollServer(true);
 }
@@ -617,6 +635,11 @@ void TFrmMainZelvan::closeEvent(QCloseEvent* AEvent) {
 
 void TFrmMainZelvan::changeEvent(QEvent* AEvent) {
     QWidget::changeEvent(AEvent);
+    // A style switch sends several of these; the colours follow once it is over.
+    if (AEvent->type() == QEvent::StyleChange && !FRecolourPending) {
+        FRecolourPending = true;
+        QTimer::singleShot(0, this, &TFrmMainZelvan::ApplyColours);
+    }
     if (AEvent->type() != QEvent::WindowStateChange || !isMinimized() || !TrayIcon->IsAvailable())
         return;
     // Hidden after the state change has been handled: on X11 a window should not be minimised

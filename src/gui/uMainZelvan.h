@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include <QList>
 #include <QPixmap>
@@ -91,6 +92,7 @@ public slots:
     void TimerPollTimer();
     void BtnSoundClick();
     void BtnRefreshClick();
+    void BtnSettingsClick();
     void MniCheckNowClick();
     void PnlBoxPendingClick();
     void PnlBoxCompletedClick();
@@ -120,6 +122,7 @@ private:
     void LoadIcons();
     void SetRunTimeCaptions();
     void ReloadConfig();
+    void ApplyColours();
     void SetConnectionStatus(bool AConnected, const QString& AText);
     void UpdateSoundButton();
     void PlayAlertSound();
@@ -149,6 +152,8 @@ private:
     bool FPollAgain = false;      // a change the user made came during a cycle: poll once more
     bool FPollAgainBusy = false;  // ... with the busy cursor
     bool FShowingPollError = false;
+    std::optional<bool> FConnected;  // the indicator's state; none before the first cycle
+    bool FRecolourPending = false;
     QString FServerHost;
     std::int32_t FServerPort = 80;
     QString FServerPassword;

@@ -1,11 +1,226 @@
 #include "uSettingsForm.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 
+#include "AutoStart.h"
+#include "BusyCursor.h"
+#include "IniFile.h"
+#include "MessageBoxes.h"
+#include "StyleSwitch.h"
+#include "TextRules.h"
+#include "WindowColours.h"
 #include "ZelvanConfig.h"
+#include "ZelvanError.h"
+#include "uZelvanApi.h"
 
 namespace {
+
 QString IniPathForTesting;
+
+// The style list's items, in order, each with the style it stands for.
+const struct {
+    const char* Item;
+    const char* Style;
+} Themes[] = {
+    {"Windows10 Blue (أزرق عصري - الافتراضي)", "Windows10 Blue"},
+    {"Windows10 Dark (الوضع الليلي)", "Windows10 Dark"},
+    {"Windows (الستايل الكلاسيكي)", "Windows"},
+};
+
+template <typename T>
+T* Place(T* AControl, const QRect& APlace) {
+    AControl->setGeometry(APlace);
+    return AControl;
+}
+
+QLabel* BoldLabel(QWidget* AParent, const QRect& APlace) {
+    auto* label = Place(new QLabel(AParent), APlace);
+    QFont font = label->font();
+    font.setPixelSize(13);
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+// A box's text as a number by the configuration file's rule, ADefault when it is none.
+std::int32_t NumberOf(const QLineEdit* ABox, std::int32_t ADefault) {
+    return StrToIntDef(ABox->text(), ADefault);
+}
+
+QString TrimmedText(const QLineEdit* ABox) {
+    return TrimBlanks(ABox->text());
+}
+
+}  // namespace
+
+TFrmSettings::TFrmSettings(QWidget* AParent) : QDialog(AParent) {
+    BuildLayout();
+    FormCreate();
+}
+
+void TFrmSettings::BuildLayout() {
+    setObjectName(QStringLiteral("FrmSettings"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setFixedSize(440, 415);
+    setLayoutDirection(Qt::RightToLeft);
+    QFont font = this->font();
+    font.setPixelSize(13);
+    setFont(font);
+
+    PnlHeader = Place(new QWidget(this), {0, 0, 440, 55});
+    PnlContent = Place(new QWidget(this), {0, 55, 440, 300});
+    PnlFooter = Place(new QWidget(this), {0, 355, 440, 60});
+
+    LblTitle = Place(new QLabel(PnlHeader), {20, 15, 240, 25});
+    QFont title = LblTitle->font();
+    title.setPixelSize(18);
+    title.setBold(true);
+    LblTitle->setFont(title);
+
+    LblHost = BoldLabel(PnlContent, {160, 15, 260, 17});
+    LblPort = BoldLabel(PnlContent, {20, 15, 120, 17});
+    EdtHost = Place(new QLineEdit(PnlContent), {160, 38, 260, 25});
+    EdtPort = Place(new QLineEdit(PnlContent), {20, 38, 120, 25});
+    LblPassword = BoldLabel(PnlContent, {160, 75, 260, 17});
+    EdtPassword = Place(new QLineEdit(PnlContent), {160, 98, 260, 25});
+    EdtPassword->setEchoMode(QLineEdit::Password);
+    BtnTest = Place(new QPushButton(PnlContent), {20, 96, 120, 29});
+    BtnTest->setAutoDefault(false);
+    LblTheme = BoldLabel(PnlContent, {160, 135, 260, 17});
+    CmbTheme = Place(new QComboBox(PnlContent), {160, 158, 260, 25});
+    CmbTheme->setEditable(false);
+    LblInterval = BoldLabel(PnlContent, {20, 135, 120, 17});
+    EdtInterval = Place(new QLineEdit(PnlContent), {20, 158, 120, 25});
+    ChkSound = Place(new QCheckBox(PnlContent), {20, 205, 400, 22});
+    ChkAutoStart = Place(new QCheckBox(PnlContent), {20, 235, 400, 22});
+    BtnSave = Place(new QPushButton(PnlFooter), {220, 15, 100, 32});
+    BtnSave->setDefault(true);
+    BtnCancel = Place(new QPushButton(PnlFooter), {110, 15, 100, 32});
+    BtnCancel->setAutoDefault(false);
+
+    QWidget* const order[] = {EdtHost,     EdtPort,  EdtPassword,  BtnTest, CmbTheme,
+                              EdtInterval, ChkSound, ChkAutoStart, BtnSave, BtnCancel};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+
+    ApplyColours();
+    connect(BtnTest, &QPushButton::clicked, this, &TFrmSettings::BtnTestClick);
+    connect(BtnSave, &QPushButton::clicked, this, &TFrmSettings::BtnSaveClick);
+    connect(BtnCancel, &QPushButton::clicked, this, &TFrmSettings::BtnCancelClick);
+}
+
+// Run again when Save switches the style while the dialog is still open.
+void TFrmSettings::ApplyColours() {
+    const TWindowColours& c = TWindowColours::Current();
+    PaintBackground(this, c.DialogContent);
+    PaintBackground(PnlHeader, c.DialogHeader);
+    PaintBackground(PnlContent, c.DialogContent);
+    PaintBackground(PnlFooter, c.DialogFooter);
+    PaintText(LblTitle, c.Title);
+}
+
+void TFrmSettings::changeEvent(QEvent* AEvent) {
+    QDialog::changeEvent(AEvent);
+    if (AEvent->type() == QEvent::StyleChange)
+        QTimer::singleShot(0, this, &TFrmSettings::ApplyColours);
+}
+
+void TFrmSettings::FormCreate() {
+    setWindowTitle(QStringLiteral("إعدادات الاتصال بالسيرفر"));
+    LblTitle->setText(QStringLiteral("إعدادات سيرفر Kestaro"));
+    LblHost->setText(QStringLiteral("عنوان IP السيرفر:"));
+    LblPort->setText(QStringLiteral("منفذ السيرفر:"));
+    BtnTest->setText(QStringLiteral("اختبار الاتصال"));
+    LblInterval->setText(QStringLiteral("فترة التحديث (ث):"));
+    LblPassword->setText(QStringLiteral("كلمة المرور:"));
+    LblTheme->setText(QStringLiteral("مظهر البرنامج (الستايل):"));
+    CmbTheme->clear();
+    for (const auto& theme : Themes) CmbTheme->addItem(QString::fromUtf8(theme.Item));
+    ChkSound->setText(QStringLiteral("تفعيل التنبيه الصوتي عند ورود طلب جديد"));
+    ChkAutoStart->setText(QStringLiteral("التشغيل التلقائي مع بدء تشغيل ويندوز"));
+    BtnSave->setText(QStringLiteral("حفظ"));
+    BtnCancel->setText(QStringLiteral("إلغاء"));
+    FIniPath = GetIniPath();
+    LoadSettingsToControls();
+}
+
+void TFrmSettings::LoadSettingsToControls() {
+    QString host, style, password;
+    std::int32_t port = 0, interval = 0;
+    bool sound = false;
+    LoadConfig(host, port, interval, sound, style, password);
+    EdtHost->setText(host);
+    EdtPort->setText(QString::number(port));
+    EdtPassword->setText(password);
+    EdtInterval->setText(QString::number(interval));
+    ChkSound->setChecked(sound);
+    ChkAutoStart->setChecked(IsAutoStartEnabled());
+    // Only A to Z count without regard to case: the names are compared letter for letter after
+    // that, so a blank around a name falls through to the first item.
+    const QString name = LowerLatin(style);
+    int index = 0;
+    if (name == LowerLatin(QString::fromUtf8(Themes[1].Style)))
+        index = 1;
+    else if (name == LowerLatin(QString::fromUtf8(Themes[2].Style)))
+        index = 2;
+    CmbTheme->setCurrentIndex(index);
+}
+
+bool TFrmSettings::IsAutoStartEnabled() {
+    return TAutoStart::IsEnabled();
+}
+
+// A place that cannot be opened is passed over in silence; a value that cannot be written is an
+// error, which ends Save before the file is touched.
+void TFrmSettings::SetAutoStart(bool AEnable) {
+    const QString executable = QCoreApplication::applicationFilePath();
+    if (TAutoStart::Set(AEnable, executable.toStdString()) == TAutoStart::TResult::WriteFailed)
+        throw EZelvanError(std::string("Failed to set data for '") + TAutoStart::EntryName + "'");
+}
+
+void TFrmSettings::BtnTestClick() {
+    const QString host = TrimmedText(EdtHost);
+    const std::int32_t port = NumberOf(EdtPort, 80);
+    const QString password = TrimmedText(EdtPassword);
+    RunGuarded(this, [&] {
+        const TBusyCursor busy;
+        QString error;
+        if (TZelvanApi::TestConnection(host, port, password, error))
+            TMessageBoxes::ShowMessage(
+                this, QStringLiteral("تم الاتصال بسيرفر Kestaro وتأكيد كلمة المرور بنجاح!"));
+        else
+            TMessageBoxes::ShowMessage(this, QStringLiteral("فشل الاتصال بالسيرفر:\r\n") + error);
+    });
+}
+
+void TFrmSettings::SaveSettings() {
+    const int index = CmbTheme->currentIndex();
+    const QString style = QString::fromUtf8(Themes[index == 1 || index == 2 ? index : 0].Style);
+    SetAutoStart(ChkAutoStart->isChecked());
+    TIniFile ini(FIniPath);
+    ini.WriteString(ConfigKeys::Connection, ConfigKeys::ServerHost, TrimmedText(EdtHost));
+    ini.WriteInteger(ConfigKeys::Connection, ConfigKeys::ServerPort, NumberOf(EdtPort, 80));
+    ini.WriteString(ConfigKeys::Connection, ConfigKeys::Password, TrimmedText(EdtPassword));
+    ini.WriteInteger(ConfigKeys::Options, ConfigKeys::PollInterval, NumberOf(EdtInterval, 10));
+    ini.WriteBool(ConfigKeys::Options, ConfigKeys::SoundEnabled, ChkSound->isChecked());
+    ini.WriteBool(ConfigKeys::Options, ConfigKeys::AutoStartWithWindows, ChkAutoStart->isChecked());
+    ini.WriteString(ConfigKeys::Display, ConfigKeys::StyleName, style);
+    TStyleSwitch::SetStyle(style);
+}
+
+// An error on the way is shown and the dialog stays open, with what was written so far.
+void TFrmSettings::BtnSaveClick() {
+    if (RunGuarded(this, [this] { SaveSettings(); })) accept();
+}
+
+void TFrmSettings::BtnCancelClick() {
+    reject();
 }
 
 void TFrmSettings::SetIniPathForTesting(const QString& APath) {

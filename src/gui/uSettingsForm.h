@@ -5,12 +5,20 @@
 #include <QDialog>
 #include <QString>
 
-// The settings dialog. Its class-level operations are the one way the rest of the program
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The settings dialog: server, password, poll interval, sound, visual style and start at login,
+// with a connection test. Save writes them all and switches the style at once; every other way
+// of closing changes nothing. Its class-level operations are the one way the rest of the program
 // reaches the configuration file: GetIniPath for where it is, LoadConfig for what it holds.
 class TFrmSettings : public QDialog {
     Q_OBJECT
 public:
-    using QDialog::QDialog;
+    explicit TFrmSettings(QWidget* AParent = nullptr);
 
     // The executable's path with its extension replaced by ".ini".
     static QString GetIniPath();
@@ -25,4 +33,43 @@ public:
     // Points GetIniPath at another file, so that tests run side by side in temporary folders;
     // an empty path goes back to the file beside the executable.
     static void SetIniPathForTesting(const QString& APath);
+
+    QWidget* PnlHeader;
+    QWidget* PnlContent;
+    QWidget* PnlFooter;
+    QLabel* LblTitle;
+    QLabel* LblHost;
+    QLabel* LblPort;
+    QLineEdit* EdtHost;
+    QLineEdit* EdtPort;
+    QLabel* LblPassword;
+    QLineEdit* EdtPassword;
+    QPushButton* BtnTest;
+    QLabel* LblTheme;
+    QComboBox* CmbTheme;
+    QLabel* LblInterval;
+    QLineEdit* EdtInterval;
+    QCheckBox* ChkSound;
+    QCheckBox* ChkAutoStart;
+    QPushButton* BtnSave;
+    QPushButton* BtnCancel;
+
+public slots:
+    void BtnTestClick();
+    void BtnSaveClick();
+    void BtnCancelClick();
+
+protected:
+    void changeEvent(QEvent* AEvent) override;
+
+private:
+    void BuildLayout();
+    void ApplyColours();
+    void FormCreate();
+    void LoadSettingsToControls();
+    void SaveSettings();
+    static bool IsAutoStartEnabled();
+    static void SetAutoStart(bool AEnable);
+
+    QString FIniPath;
 };

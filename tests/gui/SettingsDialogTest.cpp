@@ -1,0 +1,260 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "Alerts.h"
+#include "AutoStart.h"
+#include "IniFile.h"
+#include "LocalKestaro.h"
+#include "MessageBoxes.h"
+#include "ScriptedServer.h"
+#include "StyleSwitch.h"
+#include "TempDir.h"
+#include "TrayIcon.h"
+#include "WindowColours.h"
+#include "uMainZelvan.h"
+#include "uSettingsForm.h"
+
+namespace {
+
+std::string ReadFile(const std::string& APath) {
+    std::ifstream in(APath);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Each test has its own configuration file and its own XDG_CONFIG_HOME, and leaves the plain
+// look behind.
+class SettingsDialog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TFrmSettings::SetIniPathForTesting(QString::fromStdString(Ini()));
+        TTrayIcon::SetAvailableForTesting(true);
+        FOldConfigHome = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(FDir.File("config")));
+    }
+    void TearDown() override {
+        qputenv("XDG_CONFIG_HOME", FOldConfigHome);
+        TFrmSettings::SetIniPathForTesting({});
+        TTrayIcon::SetAvailableForTesting(std::nullopt);
+        TStyleSwitch::SetStyle(QStringLiteral("Windows"));
+    }
+    std::string Ini() const { return FDir.File("kestaro-zelvan.ini"); }
+    std::string Entry() const { return FDir.File("config/autostart/KestaroZelvan.desktop"); }
+    QString Saved(const char* ASection, const char* AKey) const {
+        return TIniFile(QString::fromStdString(Ini())).ReadString(ASection, AKey, "<none>");
+    }
+
+    TTempDir FDir;
+    QByteArray FOldConfigHome;
+    TMessageBoxes::TRecorder FBoxes;
+};
+
+}  // namespace
+
+TEST_F(SettingsDialog, SaveTrimsAndReadsNumbersByTheFilesRule) {
+    const struct {
+        const char *Host, *Port, *Password, *Interval;
+        const char *SavedHost, *SavedPort, *SavedPassword, *SavedInterval;
+    } cases[] = {
+        {" 10.0.0.5\t", " 8080", "  pass word ", "0", "10.0.0.5", "8080", "pass word", "0"},
+        {"h", "8080 ", "", "abc", "h", "80", "", "10"},
+        {"", "80a", "x", "", "", "80", "x", "10"},
+        {"h", "", "x", "$1E", "h", "80", "x", "30"},
+    };
+    for (const auto& c : cases) {
+        TFrmSettings dialog;
+        dialog.EdtHost->setText(c.Host);
+        dialog.EdtPort->setText(c.Port);
+        dialog.EdtPassword->setText(c.Password);
+        dialog.EdtInterval->setText(c.Interval);
+        dialog.ChkSound->setChecked(false);
+        dialog.BtnSave->click();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(Saved("Connection", "ServerHost"), c.SavedHost) << c.Host;
+        EXPECT_EQ(Saved("Connection", "ServerPort"), c.SavedPort) << c.Port;
+        EXPECT_EQ(Saved("Connection", "Password"), c.SavedPassword) << c.Password;
+        EXPECT_EQ(Saved("Options", "PollInterval"), c.SavedInterval) << c.Interval;
+        EXPECT_EQ(Saved("Options", "SoundEnabled"), "0");
+        EXPECT_EQ(Saved("Options", "AutoStartWithWindows"), "0");
+    }
+    EXPECT_TRUE(FBoxes.Shown.empty());
+}
+
+TEST_F(SettingsDialog, StyleItemFollowsTheNameAndSaveWritesItBackAndSwitches) {
+    const struct {
+        const char* InFile;
+        int Index;
+        const char* Written;
+    } cases[] = {
+        {"windows10 DARK", 1, "Windows10 Dark"},  {"WINDOWS", 2, "Windows"},
+        {"Windows10  Dark", 0, "Windows10 Blue"}, {"Something else", 0, "Windows10 Blue"},
+        {"Windows10 Blue", 0, "Windows10 Blue"},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(Ini()) << "[Display]\nStyleName=" << c.InFile << "\n";
+        TFrmSettings dialog;
+        EXPECT_EQ(dialog.CmbTheme->currentIndex(), c.Index) << c.InFile;
+        dialog.BtnSave->click();
+        EXPECT_EQ(Saved("Display", "StyleName"), c.Written) << c.InFile;
+        EXPECT_EQ(TStyleSwitch::Active(), c.Written) << "switched at once";
+    }
+}
+
+TEST_F(SettingsDialog, StartAtLoginEntryIsWrittenRewrittenAndRemoved) {
+    {
+        TFrmSettings dialog;
+        EXPECT_FALSE(dialog.ChkAutoStart->isChecked());
+        dialog.ChkAutoStart->setChecked(true);
+        dialog.BtnSave->click();
+    }
+    const std::string exec =
+        "Exec=\"" + QCoreApplication::applicationFilePath().toStdString() + "\"\n";
+    EXPECT_NE(ReadFile(Entry()).find(exec), std::string::npos);
+    EXPECT_EQ(Saved("Options", "AutoStartWithWindows"), "1");
+
+    std::ofstream(Entry()) << "[Desktop Entry]\nExec=/elsewhere/kestaro\n";
+    {
+        TFrmSettings dialog;
+        EXPECT_TRUE(dialog.ChkAutoStart->isChecked()) << "present, wherever it points";
+        dialog.BtnSave->click();
+    }
+    EXPECT_NE(ReadFile(Entry()).find(exec), std::string::npos) << "pointed at this program";
+    {
+        TFrmSettings dialog;
+        dialog.ChkAutoStart->setChecked(false);
+        dialog.BtnSave->click();
+    }
+    EXPECT_FALSE(std::filesystem::exists(Entry()));
+    EXPECT_TRUE(FBoxes.Shown.empty());
+
+    // Quoted by the desktop-entry rules: \, ", $ and ` escaped, then \ doubled, % doubled.
+    ASSERT_EQ(TAutoStart::Set(true, "/opt/a b/$x\"y`z\\w%u"), TAutoStart::TResult::Done);
+    EXPECT_NE(ReadFile(Entry()).find("Exec=\"/opt/a b/\\\\$x\\\\\"y\\\\`z\\\\\\\\w%%u\"\n"),
+              std::string::npos)
+        << ReadFile(Entry());
+}
+
+TEST_F(SettingsDialog, AnEntryThatCannotBeWrittenStopsSaveBeforeTheFile) {
+    std::filesystem::create_directories(Entry());  // a folder where the entry would go
+    TFrmSettings dialog;
+    dialog.ChkAutoStart->setChecked(true);
+    dialog.BtnSave->click();
+    ASSERT_EQ(FBoxes.Shown.size(), 1u);
+    EXPECT_EQ(FBoxes.Shown[0].Text, "Failed to set data for 'KestaroZelvan'");
+    EXPECT_NE(dialog.result(), QDialog::Accepted) << "the dialog stays open";
+    EXPECT_FALSE(std::filesystem::exists(Ini()));
+}
+
+TEST_F(SettingsDialog, TestButtonReportsAndCancelChangesNothing) {
+    TTempDir data;
+    TLocalKestaro server(data.File("k.db"));
+    TFrmSettings dialog;
+    dialog.EdtHost->setText(" 127.0.0.1 ");
+    dialog.EdtPort->setText(QString::number(server.Port()));
+    dialog.EdtPassword->setText("2613");
+    dialog.BtnTest->click();
+    dialog.EdtPassword->setText("wrong");
+    dialog.BtnTest->click();
+    ASSERT_EQ(FBoxes.Shown.size(), 2u);
+    EXPECT_EQ(FBoxes.Shown[0].Text,
+              QStringLiteral("تم الاتصال بسيرفر Kestaro وتأكيد كلمة المرور بنجاح!"));
+    EXPECT_EQ(FBoxes.Shown[1].Text,
+              QStringLiteral("فشل الاتصال بالسيرفر:\r\nكلمة المرور غير صحيحة."));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    dialog.BtnCancel->click();
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_FALSE(std::filesystem::exists(Ini()));
+    EXPECT_FALSE(std::filesystem::exists(Entry()));
+}
+
+TEST_F(SettingsDialog, OkMakesTheMainWindowTakeTheValuesOverWithOneBusyPoll) {
+    TScriptedServer server;
+    server.Route("/api/login",
+                 [](const auto&) { return TScriptedServer::TReply(200, R"({"token":"t"})"); });
+    server.SetFallback({200, "{}"});
+    std::ofstream(Ini()) << "[Connection]\nServerPort=" << server.Port() << "\n";
+    TAlerts::TRecorder alerts;
+    TFrmMainZelvan w;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.IsPolling(); }, 10000));
+    const int polls = server.CountRequests("/api/certificates/requests/count");
+
+    for (const bool save : {false, true}) {
+        bool busy = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<TFrmSettings*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->EdtInterval->setText("7");
+            dialog->ChkSound->setChecked(false);
+            (save ? dialog->BtnSave : dialog->BtnCancel)->click();
+        });
+        w.BtnSettings->click();
+        busy = QApplication::overrideCursor() != nullptr;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !w.IsPolling(); }, 10000));
+        EXPECT_EQ(w.PollInterval(), save ? 7 : 10);
+        EXPECT_EQ(w.SoundEnabled(), !save);
+        EXPECT_EQ(busy, save) << "a poll with the busy cursor follows OK only";
+        EXPECT_EQ(server.CountRequests("/api/certificates/requests/count"), polls + int(save));
+    }
+}
+
+// Every text both visual styles draw, against the background it is drawn on.
+TEST_F(SettingsDialog, EveryTextReadsAtAContrastOfFourAndAHalf) {
+    const auto luminance = [](const QColor& AColour) {
+        const auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(AColour.redF()) + 0.7152 * channel(AColour.greenF()) +
+               0.0722 * channel(AColour.blueF());
+    };
+    const auto contrast = [&](const QColor& A, const QColor& B) {
+        const double a = luminance(A) + 0.05, b = luminance(B) + 0.05;
+        return std::max(a, b) / std::min(a, b);
+    };
+    for (const char* style : {"Windows10 Blue", "Windows10 Dark"}) {
+        ASSERT_TRUE(TStyleSwitch::SetStyle(style));
+        const QPalette p = QApplication::palette();
+        const TWindowColours& c = TWindowColours::Current();
+        const QColor button = p.color(QPalette::Button), base = p.color(QPalette::Base);
+        const struct {
+            const char* What;
+            QColor Text, Back;
+        } pairs[] = {
+            {"window text", p.color(QPalette::WindowText), p.color(QPalette::Window)},
+            {"list text", p.color(QPalette::Text), base},
+            {"list text, other rows", p.color(QPalette::Text), p.color(QPalette::AlternateBase)},
+            {"button text", p.color(QPalette::ButtonText), button},
+            {"selected row", p.color(QPalette::HighlightedText), p.color(QPalette::Highlight)},
+            {"search hint", p.color(QPalette::PlaceholderText), base},
+            {"title", c.Title, c.TopBar},
+            {"idle status", c.IdleText, c.TopBar},
+            {"connected", c.ConnectedText, c.TopBar},
+            {"not connected", c.NotConnectedText, c.TopBar},
+            {"sound on", c.SoundOn, button},
+            {"sound off", c.SoundOff, button},
+            {"complete", c.Complete, button},
+            {"pending box", c.PendingText, c.Pending},
+            {"pending box, current", c.PendingText, c.PendingCurrent},
+            {"completed box", c.CompletedText, c.Completed},
+            {"completed box, current", c.CompletedText, c.CompletedCurrent},
+            {"total box", c.TotalText, c.Total},
+            {"total box, current", c.TotalText, c.TotalCurrent},
+            {"pending row", c.PendingRow, base},
+            {"dialog title", c.Title, c.DialogHeader},
+            {"dialog labels", p.color(QPalette::WindowText), c.DialogContent},
+        };
+        for (const auto& pair : pairs)
+            EXPECT_GE(contrast(pair.Text, pair.Back), 4.5) << style << ": " << pair.What;
+    }
+}
