@@ -1,5 +1,6 @@
 #include "HttpTransport.h"
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 
@@ -18,9 +19,28 @@ using TCurlHeaders = std::unique_ptr<curl_slist, TCurlDeleter>;
 
 thread_local const std::atomic<bool>* CancelFlag = nullptr;
 
-// libcurl calls this about once a second even while nothing arrives; non-zero ends the transfer.
-int CheckCancelled(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return CancelFlag != nullptr && CancelFlag->load() ? 1 : 0;
+using TClock = std::chrono::steady_clock;
+
+// When bytes last moved, in either direction: a request body that is never read stalls the same
+// as a reply that never comes.
+struct TProgress {
+    TClock::duration StallLimit;
+    TClock::time_point LastMove = TClock::now();
+    curl_off_t Received = 0;
+    curl_off_t Sent = 0;
+};
+
+// libcurl calls this about once a second even while nothing moves; non-zero ends the transfer.
+int CheckProgress(void* AProgress, curl_off_t, curl_off_t AReceived, curl_off_t, curl_off_t ASent) {
+    if (CancelFlag != nullptr && CancelFlag->load()) return 1;
+    auto* progress = static_cast<TProgress*>(AProgress);
+    const TClock::time_point now = TClock::now();
+    if (AReceived != progress->Received || ASent != progress->Sent) {
+        progress->Received = AReceived;
+        progress->Sent = ASent;
+        progress->LastMove = now;
+    }
+    return now - progress->LastMove > progress->StallLimit ? 1 : 0;
 }
 
 void InitCurlOnce() {
@@ -84,13 +104,15 @@ THttpReply Exchange(const std::string& AUrl, const std::string* APostBody,
     curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     const THttpLimits limits = THttpTransport::Limits();
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, limits.ConnectTimeoutSeconds);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, limits.StallTimeoutSeconds);
+    // A server that trickles a byte now and then never stalls: the whole exchange has a bound.
+    curl_easy_setopt(h, CURLOPT_TIMEOUT, limits.TotalTimeoutSeconds);
+    TProgress progress{std::chrono::seconds(limits.StallTimeoutSeconds)};
     curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE,
                      static_cast<curl_off_t>(THttpTransport::MaxBodyBytes));
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Collect);
     curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
-    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &CheckCancelled);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &CheckProgress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &progress);
     curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
     if (APostBody != nullptr) {
         curl_easy_setopt(h, CURLOPT_POST, 1L);
@@ -101,12 +123,13 @@ THttpReply Exchange(const std::string& AUrl, const std::string* APostBody,
 
     const CURLcode result = curl_easy_perform(h);
     if (sink.TooLarge || result == CURLE_FILESIZE_EXCEEDED)
-        throw EZelvanError("The server's reply is too large (more than 64 MiB).");
+        throw EZelvanError("استجابة السيرفر أكبر من المسموح (أكثر من 64 ميغابايت).");
 
     THttpReply reply;
-    // A reply that stalled or was called off is no reply: a status that did arrive would
-    // otherwise pass a body cut off at an arbitrary point as a success.
-    if (result == CURLE_OPERATION_TIMEDOUT || result == CURLE_ABORTED_BY_CALLBACK) return reply;
+    // An exchange that did not end well (cut short, broken off, stalled, out of time, called
+    // off) is no reply: a status that did arrive would otherwise pass a body cut off at an
+    // arbitrary point as a success.
+    if (result != CURLE_OK) return reply;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &reply.StatusCode);
     reply.Body = std::move(sink.Body);
     return reply;

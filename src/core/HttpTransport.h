@@ -7,17 +7,19 @@
 // call opens its own handle and releases everything it acquired before it returns.
 //
 // Every exchange is bounded so that a silent server can never hold the window for good: the
-// connection must be made within 15 s, and the reply may not stall for longer than 30 s. A reply
+// connection must be made within 15 s, nothing may stall for longer than 30 s, and the whole
+// exchange ends after 60 s. An exchange that does not end well reports no status at all. A reply
 // body above MaxBodyBytes is refused with EZelvanError.
 
 struct THttpReply {
-    long StatusCode = 0;  // 0 when no status arrived
+    long StatusCode = 0;  // 0 when no status arrived or the exchange did not end well
     std::string Body;     // the bytes received, also when the exchange broke off
 };
 
 struct THttpLimits {
     long ConnectTimeoutSeconds = 15;
     long StallTimeoutSeconds = 30;
+    long TotalTimeoutSeconds = 60;
 };
 
 class THttpTransport {

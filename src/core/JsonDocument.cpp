@@ -1,5 +1,6 @@
 #include "JsonDocument.h"
 
+#include <algorithm>
 #include <limits>
 #include <unordered_map>
 
@@ -28,7 +29,18 @@ std::optional<std::uint32_t> TJsonValue::NameIdOf(std::string_view AName) const 
 // RapidJSON hands out texts that point into the document's own copy of the reply.
 class TJsonBuilder {
 public:
-    explicit TJsonBuilder(TJsonDocument& ADoc) : FDoc(ADoc) {}
+    struct TNumber {
+        std::size_t Offset;
+        std::string Text;
+    };
+
+    explicit TJsonBuilder(TJsonDocument& ADoc, const std::vector<TNumber>& ANumbers)
+        : FDoc(ADoc), FNumbers(ANumbers) {}
+
+    // One parse in place; AError tells why it failed.
+    static std::optional<TJsonDocument> Parse(std::string AUtf8,
+                                              const std::vector<TNumber>& ANumbers,
+                                              rapidjson::ParseErrorCode& AError);
 
     bool Null() { return Add(TJsonKind::Null); }
     bool Bool(bool AValue) { return Add(AValue ? TJsonKind::True : TJsonKind::False); }
@@ -39,6 +51,10 @@ public:
     bool Uint64(std::uint64_t) { return false; }
     bool Double(double) { return false; }
     bool RawNumber(const char* AText, rapidjson::SizeType ALength, bool) {
+        // A number blanked out for the parser stands for its text as written, put back later.
+        const auto offset = std::size_t(AText - FDoc.FText->data());
+        if (FNumberAt < FNumbers.size() && FNumbers[FNumberAt].Offset == offset)
+            ALength = rapidjson::SizeType(FNumbers[FNumberAt++].Text.size());
         return Add(TJsonKind::Number, AText, ALength);
     }
     bool String(const char* AText, rapidjson::SizeType ALength, bool) {
@@ -103,24 +119,77 @@ private:
     }
 
     TJsonDocument& FDoc;
+    const std::vector<TNumber>& FNumbers;  // blanked out, in document order
+    std::size_t FNumberAt = 0;
     std::vector<std::uint32_t> FOpen;  // indices of the arrays and objects not yet closed
     std::uint32_t FPendingKey = 0;
     std::unordered_map<std::string, std::uint32_t> FKeyIds;
     std::vector<std::uint32_t> FKeyByPosition;
 };
 
+namespace {
+
+// Every number outside the strings, replaced by "0" and blanks of the same length; the texts
+// are returned in document order.
+std::vector<TJsonBuilder::TNumber> BlankOutNumbers(std::string& AText) {
+    std::vector<TJsonBuilder::TNumber> numbers;
+    const auto isNumberChar = [](char c) {
+        return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+    };
+    for (std::size_t i = 0; i < AText.size();) {
+        const char c = AText[i];
+        if (c == '"') {
+            for (++i; i < AText.size() && AText[i] != '"'; ++i)
+                if (AText[i] == '\\') ++i;
+            ++i;
+        } else if (c == '-' || (c >= '0' && c <= '9')) {
+            std::size_t end = i;
+            while (end < AText.size() && isNumberChar(AText[end])) ++end;
+            numbers.push_back({i, AText.substr(i, end - i)});
+            AText[i] = '0';
+            std::fill(AText.begin() + std::ptrdiff_t(i) + 1, AText.begin() + std::ptrdiff_t(end),
+                      ' ');
+            i = end;
+        } else {
+            ++i;
+        }
+    }
+    return numbers;
+}
+
+}  // namespace
+
 std::optional<TJsonDocument> TJsonDocument::Parse(std::string AUtf8) {
+    // RapidJSON refuses a number too large for a double even when it hands numbers over as
+    // text, which would void the whole reply for one odd member. Such a reply is parsed again
+    // with its numbers blanked out, and their texts put back where the values point.
+    std::string spare = AUtf8;
+    rapidjson::ParseErrorCode error = rapidjson::kParseErrorNone;
+    if (auto doc = TJsonBuilder::Parse(std::move(AUtf8), {}, error)) return doc;
+    if (error != rapidjson::kParseErrorNumberTooBig) return std::nullopt;
+    const auto numbers = BlankOutNumbers(spare);
+    auto doc = TJsonBuilder::Parse(std::move(spare), numbers, error);
+    if (doc)
+        for (const auto& number : numbers)
+            doc->FText->replace(number.Offset, number.Text.size(), number.Text);
+    return doc;
+}
+
+std::optional<TJsonDocument> TJsonBuilder::Parse(std::string AUtf8,
+                                                 const std::vector<TNumber>& ANumbers,
+                                                 rapidjson::ParseErrorCode& AError) {
     TJsonDocument doc;
     doc.FText = std::make_unique<std::string>(std::move(AUtf8));
     doc.FKeys.emplace_back();  // id 0: no name, for values that are not members
-    TJsonBuilder builder(doc);
+    TJsonBuilder builder(doc, ANumbers);
     rapidjson::InsituStringStream stream(doc.FText->data());
     rapidjson::Reader reader;
     // The recursive parser calls StartObject and StartArray before it descends, so the depth
     // bound of the builder also bounds the parser's recursion. UTF-8 is not validated again
     // here: replies are strictly decoded before they are parsed.
     constexpr unsigned flags = rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseInsituFlag;
-    if (reader.Parse<flags>(stream, builder).IsError()) return std::nullopt;
+    AError = reader.Parse<flags>(stream, builder).Code();
+    if (AError != rapidjson::kParseErrorNone) return std::nullopt;
     // RapidJSON takes a NUL byte for the end of the text; whatever follows one is garbage.
     if (stream.Tell() != doc.FText->size()) return std::nullopt;
     return doc;

@@ -36,8 +36,9 @@ std::optional<std::int32_t> Parse(const Text& AText) {
     }
     if (i >= n) return std::nullopt;
 
-    const std::uint64_t limit =
-        base == 16 ? 0xFFFFFFFFull : (negative ? 2147483648ull : 2147483647ull);
+    // The same bounds for every form: a value outside the signed 32-bit range is no integer,
+    // rather than another number by wrapping ($FFFFFFFF would otherwise read as -1).
+    const std::uint64_t limit = negative ? 2147483648ull : 2147483647ull;
     std::uint64_t value = 0;
     for (; i < n; ++i) {
         const int digit = HexDigit(at(i));
@@ -45,7 +46,7 @@ std::optional<std::int32_t> Parse(const Text& AText) {
         value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
         if (value > limit) return std::nullopt;
     }
-    // Unsigned arithmetic, then one conversion: wraps hexadecimal values and -2147483648 alike.
+    // Unsigned arithmetic, then one conversion, so that -2147483648 needs no special case.
     const std::uint32_t bits = static_cast<std::uint32_t>(negative ? 0 - value : value);
     return static_cast<std::int32_t>(bits);
 }

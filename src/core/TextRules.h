@@ -10,8 +10,7 @@
 // Reads a whole text as a signed 32-bit integer the way the configuration file and the settings
 // dialog have always read numbers: leading spaces, one optional "+" or "-", then decimal digits,
 // or hexadecimal digits after "$", "0x", "0X", "x" or "X". Anything else, including a trailing
-// blank or a decimal value outside the 32-bit range, gives nothing. Hexadecimal values up to
-// FFFFFFFF wrap into the signed range ($FFFFFFFF is -1).
+// blank or a value outside the signed 32-bit range in either form, gives nothing.
 std::optional<std::int32_t> TryStrToInt(QStringView AText);
 std::optional<std::int32_t> TryStrToInt(std::string_view AText);
 

@@ -67,7 +67,7 @@ std::string ToStd(const QString& AText) {
 // A reply whose body is not strictly valid UTF-8 cannot be read at all.
 THttpReply Checked(THttpReply AReply) {
     if (!QByteArrayView(AReply.Body.data(), qsizetype(AReply.Body.size())).isValidUtf8())
-        throw EZelvanError("The server's reply is not valid UTF-8 text.");
+        throw EZelvanError("استجابة السيرفر ليست نصاً صالحاً بترميز UTF-8.");
     return AReply;
 }
 
@@ -82,8 +82,10 @@ bool Finish(const THttpReply& AReply, QString& AResponse, std::int32_t& AStatusC
 }
 
 // Replies are parsed from the bytes as they arrived, already checked to be UTF-8, so a list of
-// thousands of requests is not converted to text and back before it is read.
+// thousands of requests is not converted to text and back before it is read. A leading byte
+// order mark is dropped, so that every operation reads such a reply alike.
 std::optional<TJsonDocument> ParseReply(std::string ABody) {
+    if (ABody.starts_with("\xEF\xBB\xBF")) ABody.erase(0, 3);
     return TJsonDocument::Parse(std::move(ABody));
 }
 
@@ -106,9 +108,10 @@ std::optional<std::int32_t> ReadInt(std::string_view AText) {
     return TryStrToInt(AText);
 }
 
-// Any number, integer or not, for the Boolean reader.
+// Any number, integer or not, for the Boolean reader; "nan", "inf" and the like are words.
 std::optional<double> ReadNumber(std::string_view AText) {
     if (auto whole = ReadInt(AText)) return *whole;
+    if (AText.find_first_not_of("0123456789+-.eE") != std::string_view::npos) return std::nullopt;
     double value = 0;
     const char* end = AText.data() + AText.size();
     const auto [stop, error] = std::from_chars(AText.data(), end, value);

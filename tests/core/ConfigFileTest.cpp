@@ -48,7 +48,10 @@ TEST(IntegerRule, ReadsSignsSpacesAndHexPrefixes) {
         {"  -5", -5},
         {"+7", 7},
         {"-$10", -16},
-        {"$FFFFFFFF", -1},
+        {"$FFFFFFFF", std::nullopt},  // out of range in any form, never wrapped
+        {"-$FFFFFFFF", std::nullopt},
+        {"$7FFFFFFF", INT32_MAX},
+        {"-$80000000", INT32_MIN},
         {"2147483647", INT32_MAX},
         {"-2147483648", INT32_MIN},
         {"2147483648", std::nullopt},

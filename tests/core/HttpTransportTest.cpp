@@ -146,12 +146,29 @@ TEST(HttpTransport, ConnectionClosedWithoutReplyGivesStatusZero) {
     EXPECT_EQ(e.Status, 0);
 }
 
-TEST(HttpTransport, BodyCutShortKeepsStatusAndBytesRead) {
-    TRawServer server("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n{\"pending\":", false);
-    const TExchange e = Get(server.Url("/x"));
-    EXPECT_TRUE(e.Ok) << "decided by the status alone";
-    EXPECT_EQ(e.Status, 200);
-    EXPECT_EQ(e.Response, "{\"pending\":");
+TEST(HttpTransport, AReplyThatBreaksOffIsNoReply) {
+    for (const char* reply : {
+             "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n{\"pending\":",    // shorter than said
+             "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\n[1,",  // a chunk cut off
+             "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n",    // no chunk size
+         }) {
+        TRawServer server(reply, false);
+        const TExchange e = Get(server.Url("/x"));
+        EXPECT_FALSE(e.Ok) << reply;
+        EXPECT_EQ(e.Status, 0) << reply;
+    }
+}
+
+TEST(HttpTransport, ATricklingReplyEndsAtTheOverallLimit) {
+    TRawServer trickle("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + std::string(1000, ' '),
+                       false, 100);
+    THttpLimits& limits = THttpTransport::Limits();
+    const THttpLimits saved = limits;
+    limits.TotalTimeoutSeconds = 2;
+    const TExchange e = Get(trickle.Url("/x"));
+    limits = saved;
+    EXPECT_FALSE(e.Ok);
+    EXPECT_EQ(e.Status, 0);
 }
 
 TEST(HttpTransport, InvalidUtf8RaisesTheClientsError) {
@@ -172,12 +189,15 @@ TEST(HttpTransport, InvalidUtf8RaisesTheClientsError) {
 
 TEST(HttpTransport, RefusesAReplyLargerThanTheLimit) {
     TScriptedServer server;
+    server.Queue(200, std::string(THttpTransport::MaxBodyBytes, 'a'));
+    EXPECT_EQ(Get(server.Url("/x")).Response.size(), qsizetype(THttpTransport::MaxBodyBytes))
+        << "exactly the limit is accepted";
     server.Queue(200, std::string(THttpTransport::MaxBodyBytes + 1, 'a'));
     try {
         Get(server.Url("/x"));
         ADD_FAILURE() << "no error raised";
     } catch (const EZelvanError& e) {
-        EXPECT_NE(std::string(e.what()).find("too large"), std::string::npos);
+        EXPECT_NE(std::string(e.what()).find("64"), std::string::npos);
     }
 }
 

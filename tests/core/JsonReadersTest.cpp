@@ -56,6 +56,18 @@ TEST(JsonDocument, KeepsNumberTextAndMemberOrder) {
     doc.Root().ForEachChild([&](const TJsonValue& v) { texts.emplace_back(v.Text()); });
     EXPECT_EQ(texts,
               (std::vector<std::string>{"12.50", "1e3", "-0", "123456789012345678901234567890"}));
+
+    // Beyond a double: kept as written, and only that member's reader fails.
+    const std::string huge = "1" + std::string(300, '0');
+    const auto wide =
+        Parse(R"({"a":1e309,"s":"1e400 \" 2","b":-1E+400,"c":)" + huge + R"(,"id":7})");
+    texts.clear();
+    wide.Root().ForEachChild([&](const TJsonValue& v) { texts.emplace_back(v.Text()); });
+    EXPECT_EQ(texts, (std::vector<std::string>{"1e309", "1e400 \" 2", "-1E+400", huge, "7"}));
+    std::int32_t id = 0;
+    EXPECT_FALSE(JsonGetInt(wide.Root(), "a", id));
+    EXPECT_TRUE(JsonGetInt(wide.Root(), "id", id));
+    EXPECT_EQ(id, 7);
 }
 
 TEST(JsonDocument, BoundsNestingWithoutCrashing) {
@@ -117,7 +129,8 @@ TEST(JsonGetBool, ConvertsNumbersWordsAndBooleans) {
     EXPECT_EQ(Bool("\"False\""), false);
     EXPECT_EQ(Bool("\"1\""), true);
     EXPECT_EQ(Bool("\"0\""), false);
-    for (const char* failing : {"\"yes\"", "null", "{}", "[]", "\"\""})
+    for (const char* failing :
+         {"\"yes\"", "null", "{}", "[]", "\"\"", "\"nan\"", "\"inf\"", "\"Infinity\""})
         EXPECT_EQ(Bool(failing), std::nullopt) << failing;
 }
 

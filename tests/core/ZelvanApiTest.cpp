@@ -256,6 +256,35 @@ TEST_F(ZelvanApi, CountsReplies) {
     EXPECT_FALSE(c.Ok);
     EXPECT_EQ(c.Error, QStringLiteral("خطأ اتصال (500)"));
     EXPECT_EQ(c.Pending, 0);
+
+    server.Queue(300, R"({"pending":3})");
+    EXPECT_FALSE(Counts(server).Ok) << "only a 2xx status is a success";
+
+    // A byte order mark before the reply, and one odd number, leave the rest readable.
+    server.Queue(200, "\xEF\xBB\xBF{\"pending\":4,\"completed\":1e400,\"total\":9}");
+    c = Counts(server);
+    EXPECT_TRUE(c.Ok);
+    EXPECT_EQ(c.Pending, 4);
+    EXPECT_EQ(c.Completed, 0);
+    EXPECT_EQ(c.Total, 9);
+}
+
+TEST_F(ZelvanApi, EveryOperationReadsAMarkedReplyAlike) {
+    TServer server;
+    server.Route("/api/login", [](const auto&) {
+        return TScriptedServer::TReply(200, "\xEF\xBB\xBF{\"token\":\"t\"}");
+    });
+    server.Queue(200, "\xEF\xBB\xBF[{\"id\":3,\"x\":1e999}]");
+    server.Queue(200, "\xEF\xBB\xBF{\"success\":false,\"error\":\"لا\"}");
+    TCertRequestList list;
+    QString error;
+    EXPECT_TRUE(TZelvanApi::GetRequests(server.HostQ(), server.Port(), "p", "all", list, error));
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].ID, 3);
+    EXPECT_FALSE(TZelvanApi::UpdateRequestStatus(server.HostQ(), server.Port(), "p", 3, "completed",
+                                                 "x", error))
+        << "a refusal behind a mark is still a refusal";
+    EXPECT_EQ(error, QStringLiteral("لا"));
 }
 
 TEST_F(ZelvanApi, AServerThatStopsAnsweringWhileATokenIsHeld) {

@@ -1,5 +1,7 @@
 #include "RawServer.h"
 
+#include <chrono>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -9,8 +11,8 @@
 #include <stdexcept>
 #include <vector>
 
-TRawServer::TRawServer(std::string AReply, bool AHoldOpen)
-    : FReply(std::move(AReply)), FHoldOpen(AHoldOpen) {
+TRawServer::TRawServer(std::string AReply, bool AHoldOpen, int ATrickleMs)
+    : FReply(std::move(AReply)), FHoldOpen(AHoldOpen), FTrickleMs(ATrickleMs) {
     FListener = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -45,7 +47,14 @@ void TRawServer::Serve() {
         char buffer[8192];
         pollfd c{client, POLLIN, 0};
         if (::poll(&c, 1, 1000) > 0) (void)::recv(client, buffer, sizeof buffer, 0);
-        if (!FReply.empty()) (void)::send(client, FReply.data(), FReply.size(), MSG_NOSIGNAL);
+        if (FTrickleMs > 0) {
+            for (std::size_t i = 0; i < FReply.size() && !FStopping; ++i) {
+                if (::send(client, FReply.data() + i, 1, MSG_NOSIGNAL) != 1) break;
+                std::this_thread::sleep_for(std::chrono::milliseconds(FTrickleMs));
+            }
+        } else if (!FReply.empty()) {
+            (void)::send(client, FReply.data(), FReply.size(), MSG_NOSIGNAL);
+        }
         if (FHoldOpen)
             held.push_back(client);
         else
