@@ -1,6 +1,7 @@
 #include <QApplication>
-#include <QScreen>
+#include <QTimer>
 
+#include "IniFile.h"
 #include "SingleInstance.h"
 #include "Startup.h"
 #include "uMainZelvan.h"
@@ -16,14 +17,16 @@ int main(int argc, char** argv) {
     TSingleInstance instance(TFrmSettings::GetIniPath());
     if (!instance.Claim()) return 0;
 
+    TIniFile::RemoveLeftovers(TFrmSettings::GetIniPath());
     ChooseApplicationFont();
     ApplyStyleAtStartup(TFrmSettings::GetIniPath());
 
     TFrmMainZelvan window;
     QObject::connect(&instance, &TSingleInstance::ShowRequested, &window,
                      &TFrmMainZelvan::MniShowClick);
-    if (const QScreen* screen = QApplication::primaryScreen())
-        window.move(screen->availableGeometry().center() - window.rect().center());
+    CentreOnScreen(&window);
     window.show();
+    // On X11 the window manager's frame is known only now.
+    QTimer::singleShot(0, &window, [&window] { CentreOnScreen(&window); });
     return QApplication::exec();
 }

@@ -2,9 +2,17 @@
 
 #include <optional>
 
+#include <filesystem>
+#include <system_error>
+
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTemporaryFile>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 #include "TextRules.h"
 #include "ZelvanError.h"
@@ -102,18 +110,53 @@ EZelvanError WriteError(const QString& APath) {
     return EZelvanError(("Unable to write to " + APath).toStdString());
 }
 
+constexpr QFileDevice::Permissions OwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// The temporary copies of a save in progress: "<file>.kestaro-save-XXXXXX" beside the file.
+QString SavePattern(const QString& APath) {
+    return QFileInfo(APath).fileName() + QStringLiteral(".kestaro-save-");
+}
+
+std::filesystem::path NativePath(const QString& APath) {
+    return std::filesystem::path(APath.toStdU16String());
+}
+
+bool WriteAll(QFile& AFile, const QByteArray& ABytes) {
+    // flush() reports a short write (a full disk) that write() into the buffer would not.
+    if (AFile.write(ABytes) != ABytes.size() || !AFile.flush()) return false;
+#ifdef Q_OS_UNIX
+    return ::fsync(AFile.handle()) == 0;
+#else
+    return true;
+#endif
+}
+
+// The new text goes to a temporary copy beside the file, owner-only since it holds the password,
+// which then takes the file's place in one step: a crash leaves the old file or the new one.
+// Where the folder takes no new file, the file is written in place, as the profile functions
+// always write it.
 void Save(const QString& APath, const std::vector<TLine>& ALines) {
-    const bool existed = QFileInfo::exists(APath);
-    QSaveFile file(APath);
     QByteArray bytes;
     for (const TLine& line : ALines) bytes += line.Raw + line.Break;
-    // Unbuffered, so that a short write (a full disk) shows in write()'s result: a buffered
-    // QSaveFile flushes inside commit() and reports success even when the flush fell short,
-    // which would rename a truncated file over the good one.
-    const bool ok =
-        file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) &&
-        (existed || file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) &&
-        file.write(bytes) == bytes.size() && file.commit();
+    const bool existed = QFileInfo::exists(APath);
+    const QFileDevice::Permissions permissions =
+        existed ? QFileInfo(APath).permissions() : OwnerOnly;
+    TIniFile::RemoveLeftovers(APath);
+
+    QTemporaryFile temp(QFileInfo(APath).absolutePath() + u'/' + SavePattern(APath) +
+                        QStringLiteral("XXXXXX"));
+    if (temp.open()) {
+        const bool ok = WriteAll(temp, bytes) && temp.setPermissions(permissions);
+        temp.close();
+        std::error_code error;
+        if (ok) std::filesystem::rename(NativePath(temp.fileName()), NativePath(APath), error);
+        if (!ok || error) throw WriteError(APath);
+        temp.setAutoRemove(false);  // it is the file now
+        return;
+    }
+    QFile file(APath);
+    const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                    (existed || file.setPermissions(OwnerOnly)) && WriteAll(file, bytes);
     if (!ok) throw WriteError(APath);
 }
 
@@ -170,4 +213,12 @@ void TIniFile::WriteInteger(const QString& ASection, const QString& AKey, std::i
 
 void TIniFile::WriteBool(const QString& ASection, const QString& AKey, bool AValue) {
     WriteString(ASection, AKey, AValue ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void TIniFile::RemoveLeftovers(const QString& APath) {
+    const QFileInfo info(APath);
+    QDir folder = info.absoluteDir();
+    const QStringList leftovers =
+        folder.entryList({SavePattern(APath) + u'*'}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : leftovers) folder.remove(name);
 }

@@ -10,9 +10,10 @@
 // is missing reads as the caller's default. Nothing is cached: every read opens the file afresh
 // and every write is on disk before it returns. The file is UTF-8.
 //
-// A write replaces the file atomically (a temporary file beside it, then a rename), so a crash
-// leaves the old file or the new one, never a torn one, and keeps every other line as it was.
-// A new file is readable by its owner only, since it holds the password in the clear.
+// A write replaces the file atomically (an owner-only temporary file beside it, then a rename),
+// so a crash leaves the old file or the new one, never a torn one, and keeps every other line as
+// it was; in a folder that takes no new file, the file is written in place. A new file is
+// readable by its owner only, since it holds the password in the clear.
 class TIniFile {
 public:
     static constexpr qsizetype MaxValueLength = 2047;
@@ -31,6 +32,10 @@ public:
     void WriteString(const QString& ASection, const QString& AKey, const QString& AValue);
     void WriteInteger(const QString& ASection, const QString& AKey, std::int32_t AValue);
     void WriteBool(const QString& ASection, const QString& AKey, bool AValue);
+
+    // Removes the temporary copies that a save cut short (the program killed meanwhile) left
+    // beside the file at APath. Every write does it first; start-up does it too.
+    static void RemoveLeftovers(const QString& APath);
 
 private:
     QString FPath;

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QScreen>
+#include <QWidget>
 
 #include "IniFile.h"
 #include "StyleSwitch.h"
@@ -29,4 +31,13 @@ QString ApplyStyleAtStartup(const QString& AIniPath) {
         // The look in effect stays.
     }
     return name;
+}
+
+void CentreOnScreen(QWidget* AWindow) {
+    const QScreen* screen = AWindow->screen();
+    if (!screen) return;
+    AWindow->winId();  // makes the native window, whose frame the platform may know by now
+    const QSize frame = AWindow->frameGeometry().size();
+    AWindow->move(screen->availableGeometry().center() -
+                  QPoint(frame.width() / 2, frame.height() / 2));
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QWidget;
+
 // The start-up steps that come before the main window exists.
 
 // Segoe UI where the machine has it; otherwise a family that has the Arabic letters, so that no
@@ -12,3 +14,8 @@ void ChooseApplicationFont();
 // switches to it, unless it is empty or exactly "Windows", the plain look. Whatever fails here is
 // passed over in silence, apart from the style switch's own "not found" box. Returns the name read.
 QString ApplyStyleAtStartup(const QString& AIniPath);
+
+// Centres AWindow's frame, not only its client area, on the available part of its screen. The
+// frame is known once the window exists on Windows, and only once it is shown on X11: call it
+// before showing and again when the window first appears.
+void CentreOnScreen(QWidget* AWindow);

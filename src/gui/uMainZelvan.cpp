@@ -16,7 +16,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QScreen>
 #include <QTimer>
 
 #include "Alerts.h"
@@ -28,6 +27,7 @@
 #include "PollCycle.h"
 #include "RequestListModel.h"
 #include "Shape.h"
+#include "Startup.h"
 #include "StatusCellDelegate.h"
 #include "TextRules.h"
 #include "TrayIcon.h"
@@ -604,8 +604,7 @@ void TFrmMainZelvan::BtnRefreshClick() {
 void TFrmMainZelvan::BtnSettingsClick() {
     TFrmSettings dialog(this);
     dialog.setWindowIcon(windowIcon());
-    if (const QScreen* screen = dialog.screen())
-        dialog.move(screen->availableGeometry().center() - dialog.rect().center());
+    CentreOnScreen(&dialog);
     if (dialog.exec() != QDialog::Accepted) return;
     ReloadConfig();
     UpdateSoundButton();
@@ -619,18 +618,18 @@ void TFrmMainZelvan::MniCheckNowClick() {
 // ---- tray and window life ----
 
 void TFrmMainZelvan::HideToTray(bool AWithBalloon) {
-    if (!TrayIcon->IsAvailable()) {
-        // Without a tray, a hidden window could not be brought back: keep it on the task bar.
-        showMinimized();
-        return;
-    }
     hide();
     if (AWithBalloon) TrayIcon->ShowBalloon(TrayBalloonTitle, TrayBalloonText);
 }
 
+// Without a tray a hidden window could not be brought back, and the exit item would be out of
+// reach: the close box then ends the program (minimising keeps the window on the task bar).
 void TFrmMainZelvan::closeEvent(QCloseEvent* AEvent) {
     AEvent->ignore();
-    HideToTray(true);
+    if (TrayIcon->IsAvailable())
+        HideToTray(true);
+    else
+        MniExitClick();
 }
 
 void TFrmMainZelvan::changeEvent(QEvent* AEvent) {

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -120,6 +124,8 @@ TEST(ZelvanConfig, ReadsEncodingsAndNamesWithoutRegardToCase) {
         WriteFile(path, std::string("[Options]\nSoundEnabled=") + s.Value + "\nServerPort=x\n");
         EXPECT_EQ(LoadZelvanConfig(Q(path)).SoundEnabled, s.Sound) << s.Value;
     }
+    WriteFile(path, "[Options]\nPollInterval=3\npollinterval=4\n");
+    EXPECT_EQ(LoadZelvanConfig(Q(path)).PollInterval, 3) << "the first of two equal keys";
     WriteFile(path, "[Connection]\nServerPort=8080x\n");
     EXPECT_EQ(LoadZelvanConfig(Q(path)).Port, 80);
     WriteFile(path, "[Connection]\nServerPort=\n");
@@ -208,4 +214,59 @@ TEST(IniFile, AWriteCutShortRaisesAndLeavesTheOldFileWhole) {
     // A folder that does not exist cannot take the file either.
     TIniFile nowhere(Q(dir.File("missing/k.ini")));
     EXPECT_THROW(nowhere.WriteBool("Options", "SoundEnabled", true), EZelvanError);
+}
+
+namespace {
+
+// Makes a folder take no new file, for root too (which ignores the permission bits): the
+// immutable attribute where the file system has it. False where neither can be done.
+bool RefuseNewFiles(const fs::path& AFolder, bool AOn) {
+    if (geteuid() != 0) {
+        fs::permissions(AFolder,
+                        AOn ? fs::perms::owner_read | fs::perms::owner_exec : fs::perms::owner_all);
+        return true;
+    }
+    const int fd = ::open(AFolder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = AOn ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
+
+TEST(IniFile, AFolderThatTakesNoNewFileIsWrittenInPlace) {
+    TTempDir dir;
+    const fs::path folder = dir.Path() / "locked";
+    fs::create_directory(folder);
+    const std::string path = (folder / "k.ini").string();
+    WriteFile(path, "[Connection]\nServerHost=old\n");
+    if (!RefuseNewFiles(folder, true)) GTEST_SKIP() << "this file system cannot lock a folder";
+    std::string raised;
+    try {
+        TIniFile(Q(path)).WriteString("Connection", "ServerHost", "new");
+    } catch (const EZelvanError& e) {
+        raised = e.what();
+    }
+    RefuseNewFiles(folder, false);
+    EXPECT_EQ(raised, "");
+    EXPECT_EQ(ReadFile(path), "[Connection]\nServerHost=new\n");
+}
+
+TEST(IniFile, LeftoversOfASaveCutShortAreRemovedAndNothingElse) {
+    TTempDir dir;
+    const std::string path = dir.File("k.ini");
+    WriteFile(dir.File("k.ini.kestaro-save-Ab12Cd"), "Password=secret\n");
+    WriteFile(dir.File("k.ini.backup"), "mine\n");
+    TIniFile(Q(path)).WriteBool("Options", "SoundEnabled", false);
+    EXPECT_FALSE(fs::exists(dir.File("k.ini.kestaro-save-Ab12Cd")));
+    EXPECT_TRUE(fs::exists(dir.File("k.ini.backup")));
+
+    WriteFile(dir.File("k.ini.kestaro-save-Zz99Yy"), "Password=secret\n");
+    TIniFile::RemoveLeftovers(Q(path));  // as at start-up
+    EXPECT_FALSE(fs::exists(dir.File("k.ini.kestaro-save-Zz99Yy")));
+    EXPECT_EQ(ReadFile(path), "[Options]\nSoundEnabled=0\n");
 }

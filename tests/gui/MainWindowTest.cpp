@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
 
@@ -224,15 +225,27 @@ TEST_F(MainWindow, MinimisingHidesWithoutABalloonAndTheTrayBringsItBack) {
     EXPECT_TRUE(w.isVisible());
 }
 
-TEST_F(MainWindow, WithoutATrayTheWindowIsNeverHiddenAway) {
+TEST_F(MainWindow, WithoutATrayTheCloseBoxEndsTheProgram) {
     TTrayIcon::SetAvailableForTesting(false);
     TFrmMainZelvan w;
     QSignalSpy balloons(w.TrayIcon, &TTrayIcon::BalloonShown);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    w.close();
-    EXPECT_TRUE(w.isVisible()) << "minimised to the task bar instead of hidden";
+    QTimer::singleShot(0, &w, &QWidget::close);
+    QTimer::singleShot(10000, [] { QCoreApplication::exit(1); });  // a guard, not a wait
+    EXPECT_EQ(QApplication::exec(), 0) << "the application was told to end";
     EXPECT_EQ(balloons.count(), 0);
+}
+
+TEST_F(MainWindow, ASingleClickOnTheTrayIconDoesNotShowTheWindow) {
+    TFrmMainZelvan w;
+    auto* icon = w.TrayIcon->findChild<QSystemTrayIcon*>();
+    ASSERT_NE(icon, nullptr);
+    emit icon->activated(QSystemTrayIcon::Trigger);
+    emit icon->activated(QSystemTrayIcon::MiddleClick);
+    EXPECT_FALSE(w.isVisible());
+    emit icon->activated(QSystemTrayIcon::DoubleClick);
+    EXPECT_TRUE(w.isVisible());
 }
 
 TEST_F(MainWindow, ExitFromTheTrayEndsTheLoopWithoutAsking) {
