@@ -8,6 +8,7 @@ packages=(
     googletest libgtest-dev libbenchmark-dev
     fonts-noto-core fonts-noto-color-emoji
     libcanberra-dev sound-theme-freedesktop
+    clang libclang-rt-14-dev
     xvfb xauth
 )
 

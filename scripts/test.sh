@@ -14,3 +14,6 @@ for preset in debug asan; do
     cmake --build --preset "$preset"
     ctest --preset "$preset" -j2
 done
+
+echo "=== fuzz ==="
+scripts/fuzz.sh
