@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up what is missing, then builds and runs every test twice: a plain debug build, and a
-# build under AddressSanitizer and UndefinedBehaviorSanitizer so that a memory error fails.
+# build under AddressSanitizer and UndefinedBehaviorSanitizer so that a memory error fails; then
+# runs the fuzz targets for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
