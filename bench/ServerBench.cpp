@@ -1,5 +1,15 @@
 #include <benchmark/benchmark.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
 #include <httplib.h>
 
 #include "BenchReport.h"
@@ -54,6 +64,47 @@ void BM_Counts(benchmark::State& AState) {
 void BM_List1000(benchmark::State& AState) {
     Hammer(AState, "/api/certificates/requests", true);
 }
+// 64 connections that send one byte of a request head every second, never finishing it, while
+// they live: each holds a worker of the server.
+class TSlowClients {
+public:
+    explicit TSlowClients(int APort) {
+        for (int i = 0; i < 64; ++i) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in addr{};
+            addr.sin_family = AF_INET;
+            addr.sin_port = htons(std::uint16_t(APort));
+            addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0)
+                FSockets.push_back(fd);
+            else
+                ::close(fd);
+        }
+        FThread = std::thread([this] {
+            while (!FStop) {
+                for (const int fd : FSockets) (void)::send(fd, "G", 1, MSG_NOSIGNAL);
+                for (int i = 0; i < 10 && !FStop; ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            }
+        });
+    }
+    ~TSlowClients() {
+        FStop = true;
+        FThread.join();
+        for (const int fd : FSockets) ::close(fd);
+    }
+
+private:
+    std::vector<int> FSockets;
+    std::atomic<bool> FStop{false};
+    std::thread FThread;
+};
+
+void BM_CountsWithSlowClients(benchmark::State& AState) {
+    const TSlowClients slow(Load().Server.Port());
+    Hammer(AState, "/api/certificates/requests/count?last_id=900", true);
+}
+
 // Baseline: the same round trip refused before any database work (no token).
 void BM_RefusedWithoutToken(benchmark::State& AState) {
     Hammer(AState, "/api/certificates/requests/count?last_id=900", false);
@@ -63,10 +114,12 @@ void BM_RefusedWithoutToken(benchmark::State& AState) {
 
 BENCHMARK(BM_Counts)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_List1000)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CountsWithSlowClients)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RefusedWithoutToken)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
     return RunWithRatios(argc, argv,
                          {{"BM_Counts/real_time", "BM_RefusedWithoutToken/real_time"},
-                          {"BM_List1000/real_time", "BM_RefusedWithoutToken/real_time"}});
+                          {"BM_List1000/real_time", "BM_RefusedWithoutToken/real_time"},
+                          {"BM_CountsWithSlowClients/real_time", "BM_Counts/real_time"}});
 }

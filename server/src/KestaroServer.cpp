@@ -1,9 +1,11 @@
 #include "KestaroServer.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/random.h>
+#include <sys/socket.h>
 
 #include <array>
-#include <cerrno>
 #include <cstdio>
 #include <limits>
 #include <optional>
@@ -13,6 +15,7 @@
 #include <rapidjson/writer.h>
 
 #include "SampleRequests.h"
+#include "Utf8.h"
 
 namespace {
 
@@ -96,7 +99,10 @@ std::optional<rapidjson::Document> ObjectBody(const httplib::Request& ARequest,
     // Iterative, so that a body of deeply nested brackets cannot exhaust the thread's stack.
     doc.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag>(
         ARequest.body.data(), ARequest.body.size());
-    if (doc.HasParseError() || !doc.IsObject()) {
+    // The parser takes a NUL byte for the end of the text, so bytes hidden behind one would pass
+    // unseen: a body is one JSON value with white space around it, and nothing else.
+    const bool hiddenTail = ARequest.body.find('\0') != std::string::npos;
+    if (doc.HasParseError() || hiddenTail || !doc.IsObject()) {
         SendError(AResponse, 400, "الطلب ليس كائن JSON صالحاً.");
         return std::nullopt;
     }
@@ -117,11 +123,41 @@ struct TTextMember {
     std::string Text;
 };
 
+// A text is taken only as well-formed UTF-8: the parser lets a lone "\\udc00" escape through as
+// the bytes of a surrogate.
 TTextMember TextMember(const rapidjson::Document& ADoc, const char* AKey) {
     const auto it = ADoc.FindMember(AKey);
     if (it == ADoc.MemberEnd() || it->value.IsNull()) return {};
     if (!it->value.IsString()) return {true, false, {}};
-    return {true, true, std::string(it->value.GetString(), it->value.GetStringLength())};
+    std::string text(it->value.GetString(), it->value.GetStringLength());
+    const bool valid = IsValidUtf8(text);
+    return {true, valid, valid ? std::move(text) : std::string()};
+}
+
+// A query parameter's text exactly as it came, before any decoding: the library's own reading
+// would let "1 OR 1=1" pass as "1".
+std::optional<std::string> RawParam(const std::string& ATarget, std::string_view AName) {
+    const std::size_t query = ATarget.find('?');
+    if (query == std::string::npos) return std::nullopt;
+    std::size_t at = query + 1;
+    while (at <= ATarget.size()) {
+        const std::size_t end = std::min(ATarget.find('&', at), ATarget.size());
+        const std::string_view pair(ATarget.data() + at, end - at);
+        if (pair.starts_with(AName) && pair.size() > AName.size() && pair[AName.size()] == '=')
+            return std::string(pair.substr(AName.size() + 1));
+        if (pair == AName) return std::string();
+        at = end + 1;
+    }
+    return std::nullopt;
+}
+
+// Decimal digits with an optional minus, in the 64-bit range; nothing else is a number.
+std::optional<std::int64_t> StrictInteger(const std::string& AText) {
+    const std::size_t digits = AText.starts_with('-') ? 1 : 0;
+    if (AText.size() == digits || AText.size() > digits + 18 ||
+        AText.find_first_not_of("0123456789", digits) != std::string::npos)
+        return std::nullopt;
+    return std::stoll(AText);
 }
 
 bool IsStatusWord(const std::string& AStatus) {
@@ -134,15 +170,45 @@ TKestaroServer::TKestaroServer(TServerOptions AOptions, TRequestStore& AStore)
     : FOptions(std::move(AOptions)), FStore(AStore) {
     FHttp.set_payload_max_length(MaxBodyBytes);
     FHttp.set_keep_alive_max_count(100);
+    // Each connection holds a worker for as long as it lasts, a slow one included: with many
+    // workers a handful of clients that dribble their requests cannot starve everyone else, and
+    // an idle keep-alive connection gives its worker back after two seconds.
+    FHttp.new_task_queue = [] { return new httplib::ThreadPool(Workers); };
+    FHttp.set_keep_alive_timeout(2);
     // The library writes a reply's head and body separately; with Nagle's algorithm the body
     // would wait for the client's delayed acknowledgement, some 40 ms per exchange.
     FHttp.set_tcp_nodelay(true);
     Routes();
 }
 
+namespace {
+
+// The library listens with a backlog of 5, so a burst of clients connecting at once has its
+// surplus dropped and retried a second later. Listening again on the same socket with a longer
+// queue is allowed and takes effect at once; the library gives no other way to reach it.
+void LengthenListenQueue(int APort) {
+    for (int fd = 3; fd < 1024; ++fd) {
+        int listening = 0;
+        socklen_t size = sizeof listening;
+        sockaddr_storage address{};
+        socklen_t addressSize = sizeof address;
+        if (::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || !listening ||
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &addressSize) != 0 ||
+            address.ss_family != AF_INET ||
+            ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port) != APort)
+            continue;
+        ::listen(fd, SOMAXCONN);
+    }
+}
+
+}  // namespace
+
 int TKestaroServer::Bind() {
-    if (FOptions.Port == 0) return FHttp.bind_to_any_port(FOptions.Host);
-    return FHttp.bind_to_port(FOptions.Host, FOptions.Port) ? FOptions.Port : -1;
+    const int port = FOptions.Port == 0 ? FHttp.bind_to_any_port(FOptions.Host)
+                     : FHttp.bind_to_port(FOptions.Host, FOptions.Port) ? FOptions.Port
+                                                                        : -1;
+    if (port > 0) LengthenListenQueue(port);
+    return port;
 }
 
 void TKestaroServer::Serve() {
@@ -215,15 +281,24 @@ void TKestaroServer::Routes() {
 }
 
 void TKestaroServer::Login(const httplib::Request& ARequest, httplib::Response& AResponse) {
+    const auto now = TLoginGuard::TClock::now();
+    if (const auto wait = FLoginGuard.WaitFor(ARequest.remote_addr, now); wait.count() > 0) {
+        const auto seconds = std::chrono::ceil<std::chrono::seconds>(wait).count();
+        AResponse.set_header("Retry-After", std::to_string(seconds));
+        SendError(AResponse, 429, "محاولات دخول خاطئة كثيرة. يرجى الانتظار قليلاً ثم المحاولة.");
+        return;
+    }
     const auto doc = ObjectBody(ARequest, AResponse);
     if (!doc) return;
     const TTextMember user = TextMember(*doc, "username");
     const TTextMember password = TextMember(*doc, "password");
     if (!user.Valid || !password.Valid || user.Text != "user" ||
         password.Text != FOptions.Password) {
+        FLoginGuard.Failed(ARequest.remote_addr, now);
         SendError(AResponse, 401, "اسم المستخدم أو كلمة المرور غير صحيحة.");
         return;
     }
+    FLoginGuard.Succeeded(ARequest.remote_addr);
     rapidjson::StringBuffer buffer;
     TWriter w(buffer);
     w.StartObject();
@@ -234,15 +309,13 @@ void TKestaroServer::Login(const httplib::Request& ARequest, httplib::Response& 
 
 void TKestaroServer::Count(const httplib::Request& ARequest, httplib::Response& AResponse) {
     std::int64_t lastId = 0;
-    if (ARequest.has_param("last_id")) {
-        const std::string text = ARequest.get_param_value("last_id");
-        char* end = nullptr;
-        errno = 0;
-        lastId = std::strtoll(text.c_str(), &end, 10);
-        if (text.empty() || *end != '\0' || errno == ERANGE) {
+    if (const auto text = RawParam(ARequest.target, "last_id")) {
+        const auto number = StrictInteger(*text);
+        if (!number) {
             SendError(AResponse, 400, "قيمة last_id غير صالحة.");
             return;
         }
+        lastId = *number;
     }
     const TRequestCounts c = FStore.Counts(lastId);
     rapidjson::StringBuffer buffer;

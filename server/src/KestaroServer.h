@@ -8,6 +8,7 @@
 
 #include <httplib.h>
 
+#include "LoginGuard.h"
 #include "RequestStore.h"
 
 struct TServerOptions {
@@ -25,6 +26,8 @@ public:
     // Tokens kept at most; the oldest is forgotten first, so that repeated logins cannot make
     // the server's memory grow without end.
     static constexpr std::size_t MaxTokens = 1000;
+    // Worker threads; each connection holds one while it lasts.
+    static constexpr std::size_t Workers = 256;
 
     TKestaroServer(TServerOptions AOptions, TRequestStore& AStore);
 
@@ -53,4 +56,5 @@ private:
     std::mutex FTokensMutex;
     std::set<std::string> FTokens;
     std::deque<std::string> FTokenOrder;  // oldest first
+    TLoginGuard FLoginGuard;
 };

@@ -1,5 +1,9 @@
 #include "RequestStore.h"
 
+#include <stdexcept>
+
+#include "Utf8.h"
+
 namespace {
 
 constexpr const char* Schema = R"(
@@ -44,6 +48,11 @@ TStoredRequest ReadRow(const TSqliteStatement& AStatement) {
     return r;
 }
 
+// Every text the store keeps is well-formed UTF-8; a batch with one bad row stores nothing.
+void RequireUtf8(const std::string& AText) {
+    if (!IsValidUtf8(AText)) throw std::invalid_argument("a text is not valid UTF-8");
+}
+
 }  // namespace
 
 TRequestStore::TRequestStore(const std::string& APath) : FDb(APath) {
@@ -77,6 +86,7 @@ std::vector<TStoredRequest> TRequestStore::List(const std::optional<std::string>
 bool TRequestStore::SetStatus(std::int64_t AId, const std::string& AStatus,
                               const std::string& ACompletedBy, const std::string& ANow) {
     std::lock_guard lock(FMutex);
+    RequireUtf8(ACompletedBy);
     const bool completed = AStatus == "completed";
     auto q = FDb.Prepare(
         "UPDATE requests SET status = ?2, completed_date = ?3, completed_by = ?4 WHERE id = ?1");
@@ -96,6 +106,12 @@ bool TRequestStore::Delete(std::int64_t AId) {
 }
 
 std::int64_t TRequestStore::Insert(const TStoredRequest& ARequest) {
+    for (const std::string* text :
+         {&ARequest.StudentId, &ARequest.StudentName, &ARequest.ClassName, &ARequest.BirthDate,
+          &ARequest.RequestDate, &ARequest.Requester, &ARequest.Status, &ARequest.Notes})
+        RequireUtf8(*text);
+    if (ARequest.CompletedDate) RequireUtf8(*ARequest.CompletedDate);
+    if (ARequest.CompletedBy) RequireUtf8(*ARequest.CompletedBy);
     auto q = FDb.Prepare(
         "INSERT INTO requests (student_id, student_name, class_name, birth_date, request_date, "
         "requester, status, completed_date, completed_by, notes) "

@@ -4,16 +4,16 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include <QDir>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 
 #include "IniFile.h"
 #include "ZelvanConfig.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ASize) {
-    static const QString path =
-        QDir::temp().filePath(QStringLiteral("kestaro-fuzz-%1.ini").arg(QCoreApplication::applicationPid()));
+    static const QString path = QDir::temp().filePath(
+        QStringLiteral("kestaro-fuzz-%1.ini").arg(QCoreApplication::applicationPid()));
     {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 0;
@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* AData, std::size_t ASi
     (void)config;
     TIniFile ini(path);
     try {
-        ini.WriteString(ConfigKeys::Display, ConfigKeys::StyleName, QStringLiteral("Windows10 Dark"));
+        ini.WriteString(ConfigKeys::Display, ConfigKeys::StyleName,
+                        QStringLiteral("Windows10 Dark"));
     } catch (...) {
         return 0;  // a file that cannot be read is never replaced
     }

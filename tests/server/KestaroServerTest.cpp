@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <httplib.h>
 #include <rapidjson/document.h>
 
@@ -30,6 +35,10 @@ public:
         return true;
     }
     std::string Token() const { return FToken; }
+    void SetTimeout(int ASeconds) {
+        FHttp.set_connection_timeout(ASeconds);
+        FHttp.set_read_timeout(ASeconds);
+    }
     void SetToken(std::string AToken) { FToken = std::move(AToken); }
 
 private:
@@ -201,6 +210,13 @@ TEST_F(KestaroServer, BadInputGetsAClearAnswerAndChangesNothing) {
         {"/api/certificates/requests/delete", std::string(900 * 1024, '['), 400},
         {"/api/certificates/requests/delete",
          R"({"id":[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[[]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]]})", 400},
+        // Bytes after the value, hidden behind a NUL, and texts that are no UTF-8.
+        {"/api/certificates/requests/delete", std::string("{\"id\":1}\0junk", 13), 400},
+        {"/api/certificates/requests/update-status",
+         std::string("{\"id\":1,\"status\":\"completed\"}\0x", 32), 400},
+        {"/api/certificates/requests/update-status",
+         R"({"id":1,"status":"completed","completed_by":"\udc00"})", 400},
+        {"/api/certificates/requests", R"({"student_name":"a\udfff"})", 400},
     };
     for (const auto& c : cases) {
         const TReply r = client.Post(c.Path, c.Body);
@@ -212,6 +228,66 @@ TEST_F(KestaroServer, BadInputGetsAClearAnswerAndChangesNothing) {
     TReply list = client.Get("/api/certificates/requests");
     ASSERT_EQ(list.Json.Size(), 1u);
     EXPECT_STREQ(list.Json[0]["status"].GetString(), "pending");
+}
+
+TEST_F(KestaroServer, LastIdIsDecimalDigitsOrRefused) {
+    TLocalKestaro server(FDb);
+    TClient client(server.Port());
+    ASSERT_TRUE(client.Login());
+    for (const char* id : {"%00", "%205", "1%20OR%201=1", "", "+5", "5a", "0x10", "-"})
+        EXPECT_EQ(client.Get(std::string("/api/certificates/requests/count?last_id=") + id).Status,
+                  400)
+            << id;
+    for (const char* id : {"5", "-1", "0"})
+        EXPECT_EQ(client.Get(std::string("/api/certificates/requests/count?last_id=") + id).Status,
+                  200)
+            << id;
+}
+
+TEST_F(KestaroServer, ABatchWithOneBadTextStoresNothing) {
+    TRequestStore store(FDb);
+    auto batch = TSampleRequests(2).History(3);
+    batch[1].Notes = "\xed\xb0\x80";  // a surrogate's bytes
+    EXPECT_THROW(store.CreateMany(batch), std::invalid_argument);
+    EXPECT_TRUE(store.IsEmpty());
+}
+
+TEST_F(KestaroServer, GuessingPasswordsIsSlowedPerAddress) {
+    TLocalKestaro server(FDb);
+    TClient guesser(server.Port());
+    for (int i = 0; i < 5; ++i) EXPECT_FALSE(guesser.Login("0000")) << i;
+    const TReply refused = guesser.Post("/api/login", R"({"username":"user","password":"2613"})");
+    EXPECT_EQ(refused.Status, 429) << "even the right password waits";
+    ASSERT_TRUE(refused.Json.IsObject());
+    EXPECT_TRUE(refused.Json["error"].IsString());
+
+    httplib::Client other("127.0.0.1", server.Port());
+    other.set_interface("127.0.0.2");  // another address on the loopback network
+    const auto res =
+        other.Post("/api/login", R"({"username":"user","password":"2613"})", "application/json");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+}
+
+TEST_F(KestaroServer, SlowClientsDoNotStarveTheOthers) {
+    TLocalKestaro server(FDb);
+    // 64 connections that each send one byte of a request head now and then.
+    std::vector<int> slow;
+    for (int i = 0; i < 64; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(std::uint16_t(server.Port()));
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+        (void)::send(fd, "G", 1, MSG_NOSIGNAL);
+        slow.push_back(fd);
+    }
+    TClient client(server.Port());
+    client.SetTimeout(3);
+    EXPECT_TRUE(client.Login());
+    EXPECT_EQ(client.Get("/api/certificates/requests").Status, 200);
+    for (const int fd : slow) ::close(fd);
 }
 
 TEST_F(KestaroServer, RequestsSurviveARestartButTokensDoNot) {
