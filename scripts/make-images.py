@@ -82,7 +82,7 @@ def render(size, layers, background=None):
     return rows
 
 
-def write_png(path, rows):
+def png_bytes(rows):
     size = len(rows)
     raw = b"".join(b"\0" + bytes(v for px in row for v in px) for row in rows)
 
@@ -92,8 +92,26 @@ def write_png(path, rows):
 
     png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0))
     png += chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
+    return png
+
+
+def write_png(path, rows):
     with open(path, "wb") as f:
-        f.write(png)
+        f.write(png_bytes(rows))
+
+
+def write_ico(path, images):
+    """A Windows icon holding each picture as PNG data (read by Windows Vista and later)."""
+    header = struct.pack("<HHH", 0, 1, len(images))
+    offset = len(header) + 16 * len(images)
+    entries, data = b"", b""
+    for rows in images:
+        png = png_bytes(rows)
+        size = len(rows) % 256  # 0 stands for 256
+        entries += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(png), offset + len(data))
+        data += png
+    with open(path, "wb") as f:
+        f.write(header + entries + data)
 
 
 def write_bmp(path, rows, key=(255, 0, 255)):
@@ -160,6 +178,9 @@ def main():
         write_png(os.path.join(OUT, f"mainicon-{size}.png"), render(size, main_icon()))
     write_bmp(os.path.join(OUT, "flag-red.bmp"), render(16, flag_red()))
     write_bmp(os.path.join(OUT, "button-ok.bmp"), render(16, button_ok()))
+    # The program's icon for the Windows executable.
+    write_ico(os.path.join(OUT, "kestaro.ico"),
+              [render(size, main_icon()) for size in (16, 24, 32, 48, 256)])
 
 
 if __name__ == "__main__":

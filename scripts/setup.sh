@@ -9,6 +9,7 @@ packages=(
     fonts-noto-core fonts-noto-color-emoji
     libcanberra-dev sound-theme-freedesktop
     clang libclang-rt-14-dev
+    g++-mingw-w64-x86-64-posix wine64
     xvfb xauth
 )
 

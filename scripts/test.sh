@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up what is missing, then builds and runs every test twice: a plain debug build, and a
 # build under AddressSanitizer and UndefinedBehaviorSanitizer so that a memory error fails; then
-# runs the fuzz targets for a bounded time.
+# tests the Windows platform layer under wine and runs the fuzz targets for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -15,6 +15,9 @@ for preset in debug asan; do
     cmake --build --preset "$preset"
     ctest --preset "$preset" -j2
 done
+
+echo "=== the Windows platform layer, under wine ==="
+scripts/test-windows-layer.sh
 
 echo "=== fuzz ==="
 scripts/fuzz.sh
