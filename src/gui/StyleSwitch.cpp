@@ -75,6 +75,11 @@ QString TStyleSwitch::Active() {
     return ActiveName;
 }
 
+TStyleSignals& TStyleSwitch::Signals() {
+    static TStyleSignals notifier;
+    return notifier;
+}
+
 bool TStyleSwitch::SetStyle(const QString& AName, bool AReportErrors) {
     // Taken before the first switch: once a style sheet is in effect, the style in use is a
     // wrapper around the real one and no longer tells its name.
@@ -95,5 +100,6 @@ bool TStyleSwitch::SetStyle(const QString& AName, bool AReportErrors) {
             TMessageBoxes::ShowCloseError(QStringLiteral("Style '%1' not found").arg(AName));
         return false;
     }
+    emit Signals().Switched();
     return true;
 }

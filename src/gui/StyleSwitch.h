@@ -1,7 +1,16 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
+
+// Tells the open windows that the style has been switched, so that they repaint what they colour
+// themselves.
+class TStyleSignals : public QObject {
+    Q_OBJECT
+signals:
+    void Switched();
+};
 
 // The program's visual styles: "Windows10 Blue" and "Windows10 Dark", carried as resources, and
 // "Windows", the platform's own plain look. Names are compared without regard to letter case.
@@ -15,4 +24,7 @@ public:
 
     // The name of the style in effect.
     static QString Active();
+
+    // Raises Switched after every switch, once the new style is wholly in effect.
+    static TStyleSignals& Signals();
 };

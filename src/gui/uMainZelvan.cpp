@@ -29,6 +29,7 @@
 #include "Shape.h"
 #include "Startup.h"
 #include "StatusCellDelegate.h"
+#include "StyleSwitch.h"
 #include "TextRules.h"
 #include "TrayIcon.h"
 #include "WindowColours.h"
@@ -120,6 +121,8 @@ void TFrmMainZelvan::BuildLayout() {
     BuildTray();
     DockAreas();
     ApplyColours();
+    connect(&TStyleSwitch::Signals(), &TStyleSignals::Switched, this,
+            &TFrmMainZelvan::ApplyColours);
     connect(BtnSound, &QPushButton::clicked, this, &TFrmMainZelvan::BtnSoundClick);
     connect(BtnRefresh, &QPushButton::clicked, this, &TFrmMainZelvan::BtnRefreshClick);
     connect(BtnSettings, &QPushButton::clicked, this, &TFrmMainZelvan::BtnSettingsClick);
@@ -328,7 +331,6 @@ void TFrmMainZelvan::SetConnectionStatus(bool AConnected, const QString& AText) 
 
 // The colours the window paints itself, for the style in effect; run again after every switch.
 void TFrmMainZelvan::ApplyColours() {
-    FRecolourPending = false;
     const TWindowColours& c = TWindowColours::Current();
     PaintBackground(this, c.Window);
     PaintBackground(PnlTop, c.TopBar);
@@ -634,11 +636,6 @@ void TFrmMainZelvan::closeEvent(QCloseEvent* AEvent) {
 
 void TFrmMainZelvan::changeEvent(QEvent* AEvent) {
     QWidget::changeEvent(AEvent);
-    // A style switch sends several of these; the colours follow once it is over.
-    if (AEvent->type() == QEvent::StyleChange && !FRecolourPending) {
-        FRecolourPending = true;
-        QTimer::singleShot(0, this, &TFrmMainZelvan::ApplyColours);
-    }
     if (AEvent->type() != QEvent::WindowStateChange || !isMinimized() || !TrayIcon->IsAvailable())
         return;
     // Hidden after the state change has been handled: on X11 a window should not be minimised

@@ -153,7 +153,6 @@ private:
     bool FPollAgainBusy = false;  // ... with the busy cursor
     bool FShowingPollError = false;
     std::optional<bool> FConnected;  // the indicator's state; none before the first cycle
-    bool FRecolourPending = false;
     QString FServerHost;
     std::int32_t FServerPort = 80;
     QString FServerPassword;

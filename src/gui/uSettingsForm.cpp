@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
 #include "AutoStart.h"
 #include "BusyCursor.h"
@@ -110,6 +109,7 @@ void TFrmSettings::BuildLayout() {
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
     ApplyColours();
+    connect(&TStyleSwitch::Signals(), &TStyleSignals::Switched, this, &TFrmSettings::ApplyColours);
     connect(BtnTest, &QPushButton::clicked, this, &TFrmSettings::BtnTestClick);
     connect(BtnSave, &QPushButton::clicked, this, &TFrmSettings::BtnSaveClick);
     connect(BtnCancel, &QPushButton::clicked, this, &TFrmSettings::BtnCancelClick);
@@ -123,12 +123,6 @@ void TFrmSettings::ApplyColours() {
     PaintBackground(PnlContent, c.DialogContent);
     PaintBackground(PnlFooter, c.DialogFooter);
     PaintText(LblTitle, c.Title);
-}
-
-void TFrmSettings::changeEvent(QEvent* AEvent) {
-    QDialog::changeEvent(AEvent);
-    if (AEvent->type() == QEvent::StyleChange)
-        QTimer::singleShot(0, this, &TFrmSettings::ApplyColours);
 }
 
 void TFrmSettings::FormCreate() {

@@ -59,9 +59,6 @@ public slots:
     void BtnSaveClick();
     void BtnCancelClick();
 
-protected:
-    void changeEvent(QEvent* AEvent) override;
-
 private:
     void BuildLayout();
     void ApplyColours();

@@ -102,6 +102,7 @@ TEST_F(SettingsDialog, StyleItemFollowsTheNameAndSaveWritesItBackAndSwitches) {
         {"Windows10  Dark", 0, "Windows10 Blue"}, {"Something else", 0, "Windows10 Blue"},
         {"Windows10 Blue", 0, "Windows10 Blue"},
     };
+    TFrmMainZelvan w;  // an open window takes each new style's colours at once
     for (const auto& c : cases) {
         std::ofstream(Ini()) << "[Display]\nStyleName=" << c.InFile << "\n";
         TFrmSettings dialog;
@@ -109,6 +110,7 @@ TEST_F(SettingsDialog, StyleItemFollowsTheNameAndSaveWritesItBackAndSwitches) {
         dialog.BtnSave->click();
         EXPECT_EQ(Saved("Display", "StyleName"), c.Written) << c.InFile;
         EXPECT_EQ(TStyleSwitch::Active(), c.Written) << "switched at once";
+        EXPECT_EQ(w.PnlTop->palette().color(QPalette::Window), TWindowColours::Current().TopBar);
     }
 }
 
