@@ -178,6 +178,11 @@ def main():
         write_png(os.path.join(OUT, f"mainicon-{size}.png"), render(size, main_icon()))
     write_bmp(os.path.join(OUT, "flag-red.bmp"), render(16, flag_red()))
     write_bmp(os.path.join(OUT, "button-ok.bmp"), render(16, button_ok()))
+    # The program's icon in the sizes a desktop looks for, installed under hicolor.
+    icons = os.path.join(os.path.dirname(__file__), "..", "packaging", "icons")
+    os.makedirs(icons, exist_ok=True)
+    for size in (16, 22, 24, 32, 48, 64, 128, 256):
+        write_png(os.path.join(icons, f"kestaro-zelvan-{size}.png"), render(size, main_icon()))
     # The program's icon for the Windows executable.
     write_ico(os.path.join(OUT, "kestaro.ico"),
               [render(size, main_icon()) for size in (16, 24, 32, 48, 256)])

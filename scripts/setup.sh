@@ -10,7 +10,7 @@ packages=(
     libcanberra-dev sound-theme-freedesktop
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix wine64
-    xvfb xauth
+    xvfb xauth openbox trayer xdotool xclip desktop-file-utils dpkg-dev python3
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up what is missing, then builds and runs every test twice: a plain debug build, and a
 # build under AddressSanitizer and UndefinedBehaviorSanitizer so that a memory error fails; then
-# tests the Windows platform layer under wine and runs the fuzz targets for a bounded time.
+# tests the Windows platform layer under wine, builds the Debian packages and runs the desktop
+# end-to-end test against the unpacked program, and runs the fuzz targets for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -18,6 +19,9 @@ done
 
 echo "=== the Windows platform layer, under wine ==="
 scripts/test-windows-layer.sh
+
+echo "=== Debian packages, and the unpacked program on a real desktop ==="
+scripts/test-package.sh
 
 echo "=== fuzz ==="
 scripts/fuzz.sh

@@ -1,5 +1,9 @@
 #include "ZelvanConfig.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
 #include "IniFile.h"
 
 QString IniPathForExecutable(const QString& AExecutablePath) {
@@ -10,6 +14,16 @@ QString IniPathForExecutable(const QString& AExecutablePath) {
     const qsizetype dot = AExecutablePath.lastIndexOf(u'.');
     const QString stem = dot >= nameStart ? AExecutablePath.left(dot) : AExecutablePath;
     return stem + QStringLiteral(".ini");
+}
+
+QString ConfigFilePath(const QString& AExecutablePath) {
+    const QString beside = IniPathForExecutable(AExecutablePath);
+    const QFileInfo file(beside);
+    if (QFileInfo(file.absolutePath()).isWritable()) return beside;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                           QStringLiteral("/kestaro");
+    QDir().mkpath(folder);
+    return folder + u'/' + file.fileName();
 }
 
 TZelvanConfig LoadZelvanConfig(const QString& AIniPath) {

@@ -19,6 +19,12 @@ struct TZelvanConfig {
 // when the name has none.
 QString IniPathForExecutable(const QString& AExecutablePath);
 
+// Where the program keeps its configuration file: beside the executable, as IniPathForExecutable
+// says, when the executable's folder can be written; otherwise (an installed program in
+// /usr/bin) in the user's configuration folder, $XDG_CONFIG_HOME/kestaro/ (made when missing),
+// under the same name.
+QString ConfigFilePath(const QString& AExecutablePath);
+
 // Reads every setting from the file at AIniPath; a missing file, section or key, or a value of
 // the wrong type, gives that setting's default. Never creates the file.
 TZelvanConfig LoadZelvanConfig(const QString& AIniPath);

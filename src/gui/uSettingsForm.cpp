@@ -223,7 +223,7 @@ void TFrmSettings::SetIniPathForTesting(const QString& APath) {
 
 QString TFrmSettings::GetIniPath() {
     if (!IniPathForTesting.isEmpty()) return IniPathForTesting;
-    return IniPathForExecutable(QCoreApplication::applicationFilePath());
+    return ConfigFilePath(QCoreApplication::applicationFilePath());
 }
 
 void TFrmSettings::LoadConfig(QString& AHost, std::int32_t& APort, std::int32_t& AInterval,

@@ -20,7 +20,8 @@ class TFrmSettings : public QDialog {
 public:
     explicit TFrmSettings(QWidget* AParent = nullptr);
 
-    // The executable's path with its extension replaced by ".ini".
+    // The executable's path with its extension replaced by ".ini", or the same name in the user's
+    // configuration folder when the executable's folder cannot be written.
     static QString GetIniPath();
 
     static void LoadConfig(QString& AHost, std::int32_t& APort, std::int32_t& AInterval,

@@ -270,3 +270,21 @@ TEST(IniFile, LeftoversOfASaveCutShortAreRemovedAndNothingElse) {
     EXPECT_FALSE(fs::exists(dir.File("k.ini.kestaro-save-Zz99Yy")));
     EXPECT_EQ(ReadFile(path), "[Options]\nSoundEnabled=0\n");
 }
+
+TEST(IniPath, AnInstalledProgramKeepsItsFileInTheUsersConfigurationFolder) {
+    TTempDir dir;
+    const fs::path bin = dir.Path() / "bin";
+    fs::create_directory(bin);
+    const QByteArray savedHome = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.File("config")));
+    const QString program = Q((bin / "kestaro-zelvan").string());
+    EXPECT_EQ(ConfigFilePath(program), Q((bin / "kestaro-zelvan.ini").string()))
+        << "a folder that can be written keeps the file beside the program";
+    const bool locked = RefuseNewFiles(bin, true);
+    const QString installed = ConfigFilePath(program);
+    RefuseNewFiles(bin, false);
+    qputenv("XDG_CONFIG_HOME", savedHome);
+    if (!locked) GTEST_SKIP() << "this file system cannot lock a folder";
+    EXPECT_EQ(installed, Q(dir.File("config/kestaro/kestaro-zelvan.ini")));
+    EXPECT_TRUE(fs::is_directory(dir.File("config/kestaro")));
+}

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds the two Debian packages, shows their files and dependencies, checks that they hold what
+# a desktop needs, unpacks them into a temporary root, and runs the desktop end-to-end test
+# against the unpacked programs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake --preset package >/dev/null
+cmake --build --preset package
+rm -f build/package/*.deb
+(cd build/package && cpack -G DEB >/dev/null)
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+for deb in build/package/kestaro-zelvan_*.deb build/package/kestaro-server_*.deb; do
+    echo "--- $(basename "$deb")"
+    dpkg-deb --field "$deb" Package Version Depends Recommends
+    dpkg-deb --contents "$deb" | awk '$6 !~ /\/$/ {print "   ", $6}'
+    dpkg-deb --extract "$deb" "$root"
+done
+for file in usr/bin/kestaro-zelvan usr/bin/kestaro-server \
+    usr/share/applications/kestaro-zelvan.desktop \
+    usr/share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/kestaro-zelvan.png; do
+    [ -f "$root/$file" ] || { echo "missing from the packages: $file"; exit 1; }
+done
+desktop-file-validate "$root/usr/share/applications/kestaro-zelvan.desktop"
+dpkg-deb --field build/package/kestaro-zelvan_*.deb Depends | grep -q libqt6widgets6 ||
+    { echo "the client's package does not depend on Qt"; exit 1; }
+
+echo "=== the unpacked program on a desktop ==="
+python3 tests/e2e/desktop_test.py "$root/usr/bin/kestaro-zelvan" "$root/usr/bin/kestaro-server"

@@ -1,0 +1,221 @@
+#!/usr/bin/env python3
+"""The program as a secretary meets it, on a real X display with a window manager and a tray.
+
+Starts, each on its own and torn down on every path: Xvfb, openbox, trayer (a system tray),
+kestaro-server on a free port with a temporary database and sample requests, and a copy of the
+client in a temporary folder with its configuration file beside it. Then acts only through the
+screen, the keyboard, the clipboard and the server's API, and checks what a person would see or
+get. Usage: desktop_test.py CLIENT SERVER
+"""
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.request
+
+SECRETARIAT = "أمانة المدير"
+
+
+def wait_for(condition, what, timeout=15.0):
+    """Polls condition until it gives something true; fails with what after timeout seconds."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise AssertionError(f"timed out waiting for {what}")
+        time.sleep(0.1)
+
+
+class Desktop:
+    """Everything the test starts, stopped again whatever happens."""
+
+    def __init__(self):
+        self.work = tempfile.mkdtemp(prefix="kestaro-e2e-")
+        self.processes = []
+        self.env = dict(os.environ)
+        self.env.pop("QT_QPA_PLATFORM", None)
+        self.env["XDG_CONFIG_HOME"] = os.path.join(self.work, "config")
+
+    def start(self, *command, env=None, **options):
+        process = subprocess.Popen(command, env=env or self.env, **options)
+        self.processes.append(process)
+        return process
+
+    def close(self):
+        for process in reversed(self.processes):
+            if process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(timeout=5)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait()
+        shutil.rmtree(self.work, ignore_errors=True)
+
+    def run(self, *command):
+        return subprocess.run(command, env=self.env, capture_output=True, text=True,
+                              timeout=20).stdout
+
+    # The X display and what lives on it.
+
+    def start_display(self):
+        number = next(n for n in range(90, 200) if not os.path.exists(f"/tmp/.X{n}-lock"))
+        self.env["DISPLAY"] = f":{number}"
+        self.start("Xvfb", self.env["DISPLAY"], "-screen", "0", "1280x800x24", "-nolisten", "tcp",
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{number}"), "the X server")
+        self.start("openbox", "--sm-disable", stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.start("trayer", "--edge", "top", "--align", "left", "--widthtype", "pixel",
+                   "--width", "120", "--height", "32", "--SetDockType", "true",
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: self.windows("--class", "trayer"), "the tray")
+
+    def windows(self, *criteria):
+        out = self.run("xdotool", "search", "--onlyvisible", *criteria)
+        return [int(w) for w in out.split()]
+
+    def geometry(self, window):
+        out = self.run("xdotool", "getwindowgeometry", "--shell", str(window))
+        values = dict(line.split("=") for line in out.split())
+        return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+
+    def click(self, window, x, y, button=1):
+        self.run("xdotool", "mousemove", "--window", str(window), str(x), str(y))
+        time.sleep(0.15)
+        self.run("xdotool", "click", str(button))
+
+    def keys(self, *keys):
+        self.run("xdotool", "key", "--clearmodifiers", *keys)
+
+    def clipboard(self):
+        return self.run("xclip", "-o", "-selection", "clipboard")
+
+
+class Server:
+    """kestaro-server's API, as the test reads and feeds it."""
+
+    def __init__(self, port):
+        self.base = f"http://127.0.0.1:{port}"
+        self.token = self.post("/api/login", {"username": "user", "password": "2613"})["token"]
+
+    def call(self, path, body=None):
+        request = urllib.request.Request(self.base + path, method="POST" if body else "GET")
+        request.add_header("Content-Type", "application/json")
+        if getattr(self, "token", None):
+            request.add_header("Authorization", "Bearer " + self.token)
+        data = json.dumps(body).encode() if body else None
+        with urllib.request.urlopen(request, data, timeout=10) as reply:
+            return json.loads(reply.read())
+
+    def post(self, path, body):
+        return self.call(path, body)
+
+    def counts(self):
+        return self.call("/api/certificates/requests/count?last_id=0")
+
+    def request(self, request_id):
+        return next(r for r in self.call("/api/certificates/requests") if r["id"] == request_id)
+
+
+def main(client, server_program):
+    desktop = Desktop()
+    try:
+        desktop.start_display()
+
+        log = open(os.path.join(desktop.work, "server.log"), "w+")
+        desktop.start(server_program, "--port", "0", "--db", os.path.join(desktop.work, "k.db"),
+                      "--seed", "12", stdout=log, stderr=subprocess.STDOUT)
+
+        def server_port():
+            log.seek(0)
+            match = re.search(r":(\d+) \(database", log.read())
+            return match and int(match.group(1))
+
+        port = wait_for(server_port, "kestaro-server to listen")
+        server = Server(port)
+
+        folder = os.path.join(desktop.work, "program")
+        os.makedirs(folder)
+        program = os.path.join(folder, "kestaro-zelvan")
+        shutil.copy(client, program)
+        ini = program + ".ini"
+        with open(ini, "w") as f:
+            f.write(f"[Connection]\nServerHost=127.0.0.1\nServerPort={port}\n"
+                    "[Options]\nPollInterval=5\nSoundEnabled=0\n")
+        client_process = desktop.start(program, stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL)
+
+        # 1. The window appears with its title, and the server holds what it counts.
+        window = wait_for(lambda: desktop.windows("--name", "طلبات الشهادات المدرسية"),
+                          "the main window")[0]
+        counts = server.counts()
+        assert counts["total"] == 12, counts
+        print("ok 1 the window appears with its title; the server counts", counts["total"])
+
+        # 2. A new request brings the alert's notification within one poll interval.
+        before = set(desktop.windows("--pid", str(client_process.pid)))
+        created = server.post("/api/certificates/requests",
+                              {"student_name": "سارة 100% \"بن\" علي", "class_name": "4 متوسط 1"})
+        # The tray icon's message: on this desktop, a balloon window of the program's own.
+        wait_for(lambda: set(desktop.windows("--pid", str(client_process.pid))) - before,
+                 "the new-request notification", timeout=12)
+        print("ok 2 a new request brings a notification")
+
+        # 3. Under "all", the first row is the new request: complete it, then put it back.
+        desktop.click(window, 165, 97)  # the "all" box
+        time.sleep(1.0)
+        desktop.click(window, 500, 215)  # the first row
+        desktop.click(window, 654, 620)  # complete
+        wait_for(lambda: server.request(created["id"])["status"] == "completed",
+                 "the request to be completed")
+        assert server.request(created["id"])["completed_by"] == SECRETARIAT
+        desktop.click(window, 474, 620)  # back to pending
+        wait_for(lambda: server.request(created["id"])["status"] == "pending",
+                 "the request to be pending again")
+        print("ok 3 complete and revert reach the server")
+
+        # 4. Copy name puts exactly the pupil's name on the clipboard.
+        desktop.click(window, 320, 620)
+        wait_for(lambda: desktop.clipboard() == "سارة 100% \"بن\" علي", "the name on the clipboard")
+        desktop.keys("Return")  # the message box
+        print("ok 4 copy name puts the name on the clipboard")
+
+        # 5. The settings dialog: a changed interval, saved with Enter, is in the file.
+        desktop.click(window, 72, 33)
+        dialog = wait_for(lambda: desktop.windows("--name", "إعدادات الاتصال بالسيرفر"),
+                          "the settings dialog")[0]
+        desktop.click(dialog, 80, 55 + 170)  # the interval box
+        desktop.keys("ctrl+a")
+        desktop.run("xdotool", "type", "7")
+        desktop.keys("Return")
+        wait_for(lambda: "PollInterval=7" in open(ini).read(), "the interval in the file")
+        print("ok 5 the settings dialog saves the interval")
+
+        # 6. The close box hides the window, the program lives on; the tray's exit item ends it.
+        desktop.run("xdotool", "windowactivate", "--sync", str(window))
+        desktop.keys("alt+F4")
+        wait_for(lambda: window not in desktop.windows("--name", "طلبات الشهادات المدرسية"),
+                 "the window to hide")
+        time.sleep(0.5)
+        assert client_process.poll() is None, "the program ended on close"
+        tray = desktop.windows("--class", "trayer")[0]
+        tray_height = desktop.geometry(tray)[3]
+        desktop.click(tray, 14, tray_height // 2, button=3)
+        time.sleep(0.8)
+        desktop.keys("Up", "Return")
+        wait_for(lambda: client_process.poll() is not None, "the program to end")
+        print("ok 6 the close box hides; the tray's exit item ends the program")
+        print("6 passed, 0 failed")
+        return 0
+    finally:
+        desktop.close()
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1], sys.argv[2]))
