@@ -20,29 +20,17 @@
 #include "MessageBoxes.h"
 #include "TempDir.h"
 #include "TrayIcon.h"
+#include "WindowTest.h"
 #include "uMainZelvan.h"
 #include "uSettingsForm.h"
 
 namespace {
 
 // Each test has its own configuration file in a temporary folder, and a tray it decides on.
-class MainWindow : public ::testing::Test {
+class MainWindow : public TWindowTest {
 protected:
-    void SetUp() override {
-        TFrmSettings::SetIniPathForTesting(QString::fromStdString(FDir.File("kestaro-zelvan.ini")));
-        TTrayIcon::SetAvailableForTesting(true);
-    }
-    void TearDown() override {
-        TFrmSettings::SetIniPathForTesting({});
-        TTrayIcon::SetAvailableForTesting(std::nullopt);
-    }
-    void WriteIni(const std::string& AText) {
-        std::ofstream(FDir.File("kestaro-zelvan.ini")) << AText;
-    }
-    bool IniExists() const { return std::filesystem::exists(FDir.File("kestaro-zelvan.ini")); }
-
-    TTempDir FDir;
-    TMessageBoxes::TRecorder FBoxes;
+    void WriteIni(const std::string& AText) { std::ofstream(Ini()) << AText; }
+    bool IniExists() const { return std::filesystem::exists(Ini()); }
 };
 
 QRect Place(const QWidget* AWidget) {

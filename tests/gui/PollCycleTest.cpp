@@ -21,6 +21,7 @@
 #include "ScriptedServer.h"
 #include "TempDir.h"
 #include "TrayIcon.h"
+#include "WindowTest.h"
 #include "uMainZelvan.h"
 #include "uSettingsForm.h"
 
@@ -28,33 +29,12 @@ namespace {
 
 using TReply = TScriptedServer::TReply;
 
-// A window over its own configuration file, with alerts recorded instead of sounded.
-class PollCycle : public ::testing::Test {
+class PollCycle : public TWindowTest {
 protected:
-    void SetUp() override {
-        TFrmSettings::SetIniPathForTesting(QString::fromStdString(Ini()));
-        TTrayIcon::SetAvailableForTesting(true);
-    }
-    void TearDown() override {
-        TFrmSettings::SetIniPathForTesting({});
-        TTrayIcon::SetAvailableForTesting(std::nullopt);
-    }
-    std::string Ini() const { return FDir.File("kestaro-zelvan.ini"); }
-    void PointAt(int APort, const std::string& APassword = "2613") {
-        std::ofstream(Ini()) << "[Connection]\nServerHost=127.0.0.1\nServerPort=" << APort
-                             << "\nPassword=" << APassword << "\n";
-    }
-    static void WaitForCycle(const TFrmMainZelvan& AWindow) {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !AWindow.IsPolling(); }, 20000));
-    }
     static void Refresh(TFrmMainZelvan& AWindow) {
         AWindow.BtnRefresh->click();
         WaitForCycle(AWindow);
     }
-
-    TTempDir FDir;
-    TMessageBoxes::TRecorder FBoxes;
-    TAlerts::TRecorder FAlerts;
 };
 
 // A server whose counts reply the test sets, and whose counts route can be held back.

@@ -19,6 +19,7 @@
 #include "ScriptedServer.h"
 #include "TempDir.h"
 #include "TrayIcon.h"
+#include "WindowTest.h"
 #include "uMainZelvan.h"
 #include "uSettingsForm.h"
 
@@ -34,23 +35,8 @@ const char* const ListReply = R"([
   {"id":7,"student_name":"100% \"Nour\" %1","class_name":"4AM","requester":"Tuteur","status":""}
 ])";
 
-class RequestList : public ::testing::Test {
+class RequestList : public TWindowTest {
 protected:
-    void SetUp() override {
-        TFrmSettings::SetIniPathForTesting(QString::fromStdString(FDir.File("k.ini")));
-        TTrayIcon::SetAvailableForTesting(true);
-    }
-    void TearDown() override {
-        TFrmSettings::SetIniPathForTesting({});
-        TTrayIcon::SetAvailableForTesting(std::nullopt);
-    }
-    void PointAt(int APort) {
-        std::ofstream(FDir.File("k.ini"))
-            << "[Connection]\nServerHost=127.0.0.1\nServerPort=" << APort << "\n";
-    }
-    static void WaitForCycle(const TFrmMainZelvan& AWindow) {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !AWindow.IsPolling(); }, 20000));
-    }
     static QStringList Column(const TFrmMainZelvan& AWindow, int AColumn) {
         const auto* model = AWindow.LvRequests->model();
         QStringList texts;
@@ -69,10 +55,6 @@ protected:
             ids << index.data().toString();
         return ids;
     }
-
-    TTempDir FDir;
-    TMessageBoxes::TRecorder FBoxes;
-    TAlerts::TRecorder FAlerts;
 };
 
 // A server with the list above, and status changes and deletions answered as the test says.

@@ -22,6 +22,7 @@
 #include "TempDir.h"
 #include "TrayIcon.h"
 #include "WindowColours.h"
+#include "WindowTest.h"
 #include "uMainZelvan.h"
 #include "uSettingsForm.h"
 
@@ -36,29 +37,24 @@ std::string ReadFile(const std::string& APath) {
 
 // Each test has its own configuration file and its own XDG_CONFIG_HOME, and leaves the plain
 // look behind.
-class SettingsDialog : public ::testing::Test {
+class SettingsDialog : public TWindowTest {
 protected:
     void SetUp() override {
-        TFrmSettings::SetIniPathForTesting(QString::fromStdString(Ini()));
-        TTrayIcon::SetAvailableForTesting(true);
+        TWindowTest::SetUp();
         FOldConfigHome = qgetenv("XDG_CONFIG_HOME");
         qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(FDir.File("config")));
     }
     void TearDown() override {
         qputenv("XDG_CONFIG_HOME", FOldConfigHome);
-        TFrmSettings::SetIniPathForTesting({});
-        TTrayIcon::SetAvailableForTesting(std::nullopt);
         TStyleSwitch::SetStyle(QStringLiteral("Windows"));
+        TWindowTest::TearDown();
     }
-    std::string Ini() const { return FDir.File("kestaro-zelvan.ini"); }
     std::string Entry() const { return FDir.File("config/autostart/KestaroZelvan.desktop"); }
     QString Saved(const char* ASection, const char* AKey) const {
         return TIniFile(QString::fromStdString(Ini())).ReadString(ASection, AKey, "<none>");
     }
 
-    TTempDir FDir;
     QByteArray FOldConfigHome;
-    TMessageBoxes::TRecorder FBoxes;
 };
 
 }  // namespace
@@ -186,10 +182,9 @@ TEST_F(SettingsDialog, OkMakesTheMainWindowTakeTheValuesOverWithOneBusyPoll) {
     server.Route("/api/login",
                  [](const auto&) { return TScriptedServer::TReply(200, R"({"token":"t"})"); });
     server.SetFallback({200, "{}"});
-    std::ofstream(Ini()) << "[Connection]\nServerPort=" << server.Port() << "\n";
-    TAlerts::TRecorder alerts;
+    PointAt(server.Port());
     TFrmMainZelvan w;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.IsPolling(); }, 10000));
+    WaitForCycle(w);
     const int polls = server.CountRequests("/api/certificates/requests/count");
 
     for (const bool save : {false, true}) {
@@ -203,7 +198,7 @@ TEST_F(SettingsDialog, OkMakesTheMainWindowTakeTheValuesOverWithOneBusyPoll) {
         });
         w.BtnSettings->click();
         busy = QApplication::overrideCursor() != nullptr;
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !w.IsPolling(); }, 10000));
+        WaitForCycle(w);
         EXPECT_EQ(w.PollInterval(), save ? 7 : 10);
         EXPECT_EQ(w.SoundEnabled(), !save);
         EXPECT_EQ(busy, save) << "a poll with the busy cursor follows OK only";
