@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev libcurl4-openssl-dev rapidjson-dev libcpp-httplib-dev libsqlite3-dev
     googletest libgtest-dev libbenchmark-dev
     fonts-noto-core fonts-noto-color-emoji
-    libcanberra-dev sound-theme-freedesktop
+    libcanberra-dev sound-theme-freedesktop libmicrohttpd-dev
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64-posix wine64
     xvfb xauth openbox trayer xdotool xclip desktop-file-utils dpkg-dev python3

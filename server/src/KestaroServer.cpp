@@ -1,13 +1,11 @@
 #include "KestaroServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/random.h>
-#include <sys/socket.h>
 
 #include <array>
 #include <cstdio>
 #include <limits>
+#include <map>
 #include <optional>
 
 #include <rapidjson/document.h>
@@ -21,13 +19,13 @@ namespace {
 
 using TWriter = rapidjson::Writer<rapidjson::StringBuffer>;
 
-void Send(httplib::Response& AResponse, int AStatus, const rapidjson::StringBuffer& ABody) {
-    AResponse.status = AStatus;
-    AResponse.set_content(std::string(ABody.GetString(), ABody.GetSize()),
-                          "application/json; charset=utf-8");
+void Send(THttpResponse& AResponse, int AStatus, const rapidjson::StringBuffer& ABody) {
+    AResponse.Status = AStatus;
+    AResponse.Body.assign(ABody.GetString(), ABody.GetSize());
+    AResponse.ContentType = "application/json; charset=utf-8";
 }
 
-void SendError(httplib::Response& AResponse, int AStatus, const char* AMessage) {
+void SendError(THttpResponse& AResponse, int AStatus, const char* AMessage) {
     rapidjson::StringBuffer buffer;
     TWriter w(buffer);
     w.StartObject();
@@ -39,7 +37,7 @@ void SendError(httplib::Response& AResponse, int AStatus, const char* AMessage) 
     Send(AResponse, AStatus, buffer);
 }
 
-void SendSuccess(httplib::Response& AResponse, std::optional<std::int64_t> AId = std::nullopt) {
+void SendSuccess(THttpResponse& AResponse, std::optional<std::int64_t> AId = std::nullopt) {
     rapidjson::StringBuffer buffer;
     TWriter w(buffer);
     w.StartObject();
@@ -54,7 +52,7 @@ void SendSuccess(httplib::Response& AResponse, std::optional<std::int64_t> AId =
 }
 
 // The answer to a status change or deletion: success, or 404 when no request had the id.
-void SendChangeResult(httplib::Response& AResponse, bool AFound) {
+void SendChangeResult(THttpResponse& AResponse, bool AFound) {
     if (AFound)
         SendSuccess(AResponse);
     else
@@ -93,15 +91,15 @@ void WriteRequest(TWriter& AWriter, const TStoredRequest& ARequest) {
 }
 
 // A JSON object body, or nothing (with the reply already sent) when the body is not one.
-std::optional<rapidjson::Document> ObjectBody(const httplib::Request& ARequest,
-                                              httplib::Response& AResponse) {
+std::optional<rapidjson::Document> ObjectBody(const THttpRequest& ARequest,
+                                              THttpResponse& AResponse) {
     rapidjson::Document doc;
     // Iterative, so that a body of deeply nested brackets cannot exhaust the thread's stack.
     doc.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag>(
-        ARequest.body.data(), ARequest.body.size());
+        ARequest.Body.data(), ARequest.Body.size());
     // The parser takes a NUL byte for the end of the text, so bytes hidden behind one would pass
     // unseen: a body is one JSON value with white space around it, and nothing else.
-    const bool hiddenTail = ARequest.body.find('\0') != std::string::npos;
+    const bool hiddenTail = ARequest.Body.find('\0') != std::string::npos;
     if (doc.HasParseError() || hiddenTail || !doc.IsObject()) {
         SendError(AResponse, 400, "الطلب ليس كائن JSON صالحاً.");
         return std::nullopt;
@@ -134,23 +132,6 @@ TTextMember TextMember(const rapidjson::Document& ADoc, const char* AKey) {
     return {true, valid, valid ? std::move(text) : std::string()};
 }
 
-// A query parameter's text exactly as it came, before any decoding: the library's own reading
-// would let "1 OR 1=1" pass as "1".
-std::optional<std::string> RawParam(const std::string& ATarget, std::string_view AName) {
-    const std::size_t query = ATarget.find('?');
-    if (query == std::string::npos) return std::nullopt;
-    std::size_t at = query + 1;
-    while (at <= ATarget.size()) {
-        const std::size_t end = std::min(ATarget.find('&', at), ATarget.size());
-        const std::string_view pair(ATarget.data() + at, end - at);
-        if (pair.starts_with(AName) && pair.size() > AName.size() && pair[AName.size()] == '=')
-            return std::string(pair.substr(AName.size() + 1));
-        if (pair == AName) return std::string();
-        at = end + 1;
-    }
-    return std::nullopt;
-}
-
 // Decimal digits with an optional minus, in the 64-bit range; nothing else is a number.
 std::optional<std::int64_t> StrictInteger(const std::string& AText) {
     const std::size_t digits = AText.starts_with('-') ? 1 : 0;
@@ -167,52 +148,28 @@ bool IsStatusWord(const std::string& AStatus) {
 }  // namespace
 
 TKestaroServer::TKestaroServer(TServerOptions AOptions, TRequestStore& AStore)
-    : FOptions(std::move(AOptions)), FStore(AStore) {
-    FHttp.set_payload_max_length(MaxBodyBytes);
-    FHttp.set_keep_alive_max_count(100);
-    // Each connection holds a worker for as long as it lasts, a slow one included: with many
-    // workers a handful of clients that dribble their requests cannot starve everyone else, and
-    // an idle keep-alive connection gives its worker back after two seconds.
-    FHttp.new_task_queue = [] { return new httplib::ThreadPool(Workers); };
-    FHttp.set_keep_alive_timeout(2);
-    // The library writes a reply's head and body separately; with Nagle's algorithm the body
-    // would wait for the client's delayed acknowledgement, some 40 ms per exchange.
-    FHttp.set_tcp_nodelay(true);
-    Routes();
-}
-
-namespace {
-
-// The library listens with a backlog of 5, so a burst of clients connecting at once has its
-// surplus dropped and retried a second later. Listening again on the same socket with a longer
-// queue is allowed and takes effect at once; the library gives no other way to reach it.
-void LengthenListenQueue(int APort) {
-    for (int fd = 3; fd < 1024; ++fd) {
-        int listening = 0;
-        socklen_t size = sizeof listening;
-        sockaddr_storage address{};
-        socklen_t addressSize = sizeof address;
-        if (::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) != 0 || !listening ||
-            ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &addressSize) != 0 ||
-            address.ss_family != AF_INET ||
-            ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port) != APort)
-            continue;
-        ::listen(fd, SOMAXCONN);
-    }
-}
-
-}  // namespace
+    : FOptions(std::move(AOptions)),
+      FStore(AStore),
+      FHttp(MaxBodyBytes, [this](const THttpRequest& ARequest, THttpResponse& AResponse) {
+          Route(ARequest, AResponse);
+      }) {}
 
 int TKestaroServer::Bind() {
-    const int port = FOptions.Port == 0 ? FHttp.bind_to_any_port(FOptions.Host)
-                     : FHttp.bind_to_port(FOptions.Host, FOptions.Port) ? FOptions.Port
-                                                                        : -1;
-    if (port > 0) LengthenListenQueue(port);
-    return port;
+    return FHttp.Start(FOptions.Host, FOptions.Port);
 }
 
 void TKestaroServer::Serve() {
-    FHttp.listen_after_bind();
+    std::unique_lock lock(FServeMutex);
+    FStopped.wait(lock, [this] { return FStopping; });
+}
+
+void TKestaroServer::Stop() {
+    {
+        const std::lock_guard lock(FServeMutex);
+        FStopping = true;
+    }
+    FStopped.notify_all();
+    FHttp.Stop();
 }
 
 std::string TKestaroServer::GrantToken() {
@@ -239,52 +196,41 @@ std::string TKestaroServer::GrantToken() {
     return token;
 }
 
-bool TKestaroServer::Authorized(const httplib::Request& ARequest) {
-    const std::string header = ARequest.get_header_value("Authorization");
+bool TKestaroServer::Authorized(const THttpRequest& ARequest) {
+    const std::string header = ARequest.Header("authorization");
     constexpr std::string_view prefix = "Bearer ";
     if (header.rfind(prefix, 0) != 0) return false;
     std::lock_guard lock(FTokensMutex);
     return FTokens.count(header.substr(prefix.size())) > 0;
 }
 
-void TKestaroServer::Routes() {
-    FHttp.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-        if (req.path == "/api/login" || Authorized(req))
-            return httplib::Server::HandlerResponse::Unhandled;
-        SendError(res, 401, "غير مصرح به: رمز المصادقة مفقود أو غير صالح.");
-        return httplib::Server::HandlerResponse::Handled;
-    });
-    // Errors that the library answers by itself (unknown route, body too large) get a JSON body.
-    FHttp.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-        if (!res.body.empty()) return;
-        if (res.status == 404)
-            SendError(res, 404, "المسار غير موجود.");
-        else if (res.status == 413)
-            SendError(res, 413, "حجم الطلب أكبر من المسموح.");
-        else
-            SendError(res, res.status, "طلب غير صالح.");
-    });
-    FHttp.set_exception_handler(
-        [](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
-            SendError(res, 500, "خطأ داخلي في السيرفر.");
-        });
-    FHttp.Post("/api/login", [this](const auto& req, auto& res) { Login(req, res); });
-    FHttp.Get("/api/certificates/requests/count",
-              [this](const auto& req, auto& res) { Count(req, res); });
-    FHttp.Get("/api/certificates/requests", [this](const auto& req, auto& res) { List(req, res); });
-    FHttp.Post("/api/certificates/requests",
-               [this](const auto& req, auto& res) { Create(req, res); });
-    FHttp.Post("/api/certificates/requests/update-status",
-               [this](const auto& req, auto& res) { UpdateStatus(req, res); });
-    FHttp.Post("/api/certificates/requests/delete",
-               [this](const auto& req, auto& res) { Delete(req, res); });
+void TKestaroServer::Route(const THttpRequest& ARequest, THttpResponse& AResponse) {
+    using THandler = void (TKestaroServer::*)(const THttpRequest&, THttpResponse&);
+    static const std::map<std::pair<std::string, std::string>, THandler> routes = {
+        {{"POST", "/api/login"}, &TKestaroServer::Login},
+        {{"GET", "/api/certificates/requests/count"}, &TKestaroServer::Count},
+        {{"GET", "/api/certificates/requests"}, &TKestaroServer::List},
+        {{"POST", "/api/certificates/requests"}, &TKestaroServer::Create},
+        {{"POST", "/api/certificates/requests/update-status"}, &TKestaroServer::UpdateStatus},
+        {{"POST", "/api/certificates/requests/delete"}, &TKestaroServer::Delete},
+    };
+    if (ARequest.Path != "/api/login" && !Authorized(ARequest))
+        return SendError(AResponse, 401, "غير مصرح به: رمز المصادقة مفقود أو غير صالح.");
+    if (ARequest.BodyTooLarge) return SendError(AResponse, 413, "حجم الطلب أكبر من المسموح.");
+    const auto route = routes.find({ARequest.Method, ARequest.Path});
+    if (route == routes.end()) return SendError(AResponse, 404, "المسار غير موجود.");
+    try {
+        (this->*route->second)(ARequest, AResponse);
+    } catch (const std::exception&) {
+        SendError(AResponse, 500, "خطأ داخلي في السيرفر.");
+    }
 }
 
-void TKestaroServer::Login(const httplib::Request& ARequest, httplib::Response& AResponse) {
+void TKestaroServer::Login(const THttpRequest& ARequest, THttpResponse& AResponse) {
     const auto now = TLoginGuard::TClock::now();
-    if (const auto wait = FLoginGuard.WaitFor(ARequest.remote_addr, now); wait.count() > 0) {
+    if (const auto wait = FLoginGuard.WaitFor(ARequest.RemoteAddress, now); wait.count() > 0) {
         const auto seconds = std::chrono::ceil<std::chrono::seconds>(wait).count();
-        AResponse.set_header("Retry-After", std::to_string(seconds));
+        AResponse.Headers.emplace_back("Retry-After", std::to_string(seconds));
         SendError(AResponse, 429, "محاولات دخول خاطئة كثيرة. يرجى الانتظار قليلاً ثم المحاولة.");
         return;
     }
@@ -294,11 +240,11 @@ void TKestaroServer::Login(const httplib::Request& ARequest, httplib::Response& 
     const TTextMember password = TextMember(*doc, "password");
     if (!user.Valid || !password.Valid || user.Text != "user" ||
         password.Text != FOptions.Password) {
-        FLoginGuard.Failed(ARequest.remote_addr, now);
+        FLoginGuard.Failed(ARequest.RemoteAddress, now);
         SendError(AResponse, 401, "اسم المستخدم أو كلمة المرور غير صحيحة.");
         return;
     }
-    FLoginGuard.Succeeded(ARequest.remote_addr);
+    FLoginGuard.Succeeded(ARequest.RemoteAddress);
     rapidjson::StringBuffer buffer;
     TWriter w(buffer);
     w.StartObject();
@@ -307,9 +253,9 @@ void TKestaroServer::Login(const httplib::Request& ARequest, httplib::Response& 
     Send(AResponse, 200, buffer);
 }
 
-void TKestaroServer::Count(const httplib::Request& ARequest, httplib::Response& AResponse) {
+void TKestaroServer::Count(const THttpRequest& ARequest, THttpResponse& AResponse) {
     std::int64_t lastId = 0;
-    if (const auto text = RawParam(ARequest.target, "last_id")) {
+    if (const std::string* text = ARequest.Param("last_id")) {
         const auto number = StrictInteger(*text);
         if (!number) {
             SendError(AResponse, 400, "قيمة last_id غير صالحة.");
@@ -334,10 +280,10 @@ void TKestaroServer::Count(const httplib::Request& ARequest, httplib::Response& 
     Send(AResponse, 200, buffer);
 }
 
-void TKestaroServer::List(const httplib::Request& ARequest, httplib::Response& AResponse) {
+void TKestaroServer::List(const THttpRequest& ARequest, THttpResponse& AResponse) {
     std::optional<std::string> status;
-    if (ARequest.has_param("status")) {
-        status = ARequest.get_param_value("status");
+    if (const std::string* word = ARequest.Param("status")) {
+        status = *word;
         if (!IsStatusWord(*status)) {
             SendError(AResponse, 400, "حالة غير معروفة.");
             return;
@@ -352,7 +298,7 @@ void TKestaroServer::List(const httplib::Request& ARequest, httplib::Response& A
     Send(AResponse, 200, buffer);
 }
 
-void TKestaroServer::UpdateStatus(const httplib::Request& ARequest, httplib::Response& AResponse) {
+void TKestaroServer::UpdateStatus(const THttpRequest& ARequest, THttpResponse& AResponse) {
     const auto doc = ObjectBody(ARequest, AResponse);
     if (!doc) return;
     const auto id = IdMember(*doc);
@@ -369,7 +315,7 @@ void TKestaroServer::UpdateStatus(const httplib::Request& ARequest, httplib::Res
     SendChangeResult(AResponse, FStore.SetStatus(*id, status.Text, by.Text, NowText()));
 }
 
-void TKestaroServer::Delete(const httplib::Request& ARequest, httplib::Response& AResponse) {
+void TKestaroServer::Delete(const THttpRequest& ARequest, THttpResponse& AResponse) {
     const auto doc = ObjectBody(ARequest, AResponse);
     if (!doc) return;
     const auto id = IdMember(*doc);
@@ -380,7 +326,7 @@ void TKestaroServer::Delete(const httplib::Request& ARequest, httplib::Response&
     SendChangeResult(AResponse, FStore.Delete(*id));
 }
 
-void TKestaroServer::Create(const httplib::Request& ARequest, httplib::Response& AResponse) {
+void TKestaroServer::Create(const THttpRequest& ARequest, THttpResponse& AResponse) {
     const auto doc = ObjectBody(ARequest, AResponse);
     if (!doc) return;
     TStoredRequest request;

@@ -1,13 +1,13 @@
 #pragma once
 
+#include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 
-#include <httplib.h>
-
+#include "HttpServer.h"
 #include "LoginGuard.h"
 #include "RequestStore.h"
 
@@ -26,33 +26,34 @@ public:
     // Tokens kept at most; the oldest is forgotten first, so that repeated logins cannot make
     // the server's memory grow without end.
     static constexpr std::size_t MaxTokens = 1000;
-    // Worker threads; each connection holds one while it lasts.
-    static constexpr std::size_t Workers = 256;
 
     TKestaroServer(TServerOptions AOptions, TRequestStore& AStore);
 
-    // Binds the socket; returns the port listened on, or -1.
+    // Starts listening and serving; returns the port listened on, or -1.
     int Bind();
-    // Serves until Stop(); call Bind() first.
+    // Returns when Stop() is called; call Bind() first.
     void Serve();
-    void Stop() { FHttp.stop(); }
-    bool IsRunning() const { return FHttp.is_running(); }
+    void Stop();
+    bool IsRunning() const { return FHttp.IsRunning(); }
 
 private:
-    void Routes();
-    bool Authorized(const httplib::Request& ARequest);
+    void Route(const THttpRequest& ARequest, THttpResponse& AResponse);
+    bool Authorized(const THttpRequest& ARequest);
     std::string GrantToken();
 
-    void Login(const httplib::Request& ARequest, httplib::Response& AResponse);
-    void Count(const httplib::Request& ARequest, httplib::Response& AResponse);
-    void List(const httplib::Request& ARequest, httplib::Response& AResponse);
-    void UpdateStatus(const httplib::Request& ARequest, httplib::Response& AResponse);
-    void Delete(const httplib::Request& ARequest, httplib::Response& AResponse);
-    void Create(const httplib::Request& ARequest, httplib::Response& AResponse);
+    void Login(const THttpRequest& ARequest, THttpResponse& AResponse);
+    void Count(const THttpRequest& ARequest, THttpResponse& AResponse);
+    void List(const THttpRequest& ARequest, THttpResponse& AResponse);
+    void UpdateStatus(const THttpRequest& ARequest, THttpResponse& AResponse);
+    void Delete(const THttpRequest& ARequest, THttpResponse& AResponse);
+    void Create(const THttpRequest& ARequest, THttpResponse& AResponse);
 
     TServerOptions FOptions;
     TRequestStore& FStore;
-    httplib::Server FHttp;
+    THttpServer FHttp;
+    std::mutex FServeMutex;
+    std::condition_variable FStopped;
+    bool FStopping = false;
     std::mutex FTokensMutex;
     std::set<std::string> FTokens;
     std::deque<std::string> FTokenOrder;  // oldest first
