@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the demo need, when any is missing.
+# Installs the Debian packages the build and the demo need, when any is missing; with "tests",
+# also what the whole test command needs (fuzzing, the Windows layer, the desktop test).
 set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev libcurl4-openssl-dev rapidjson-dev libcpp-httplib-dev libsqlite3-dev
+    libmicrohttpd-dev libcanberra-dev sound-theme-freedesktop
     googletest libgtest-dev libbenchmark-dev
     fonts-noto-core fonts-noto-color-emoji
-    libcanberra-dev sound-theme-freedesktop libmicrohttpd-dev
-    clang libclang-rt-14-dev
-    g++-mingw-w64-x86-64-posix wine64
-    xvfb xauth openbox trayer xdotool xclip desktop-file-utils dpkg-dev python3
+    xvfb xauth
 )
+if [ "${1:-}" = tests ]; then
+    packages+=(
+        clang libclang-rt-14-dev
+        g++-mingw-w64-x86-64-posix wine64
+        openbox trayer xdotool xclip desktop-file-utils dpkg-dev python3
+    )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -5,7 +5,7 @@
 # end-to-end test against the unpacked program, and runs the fuzz targets for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh tests
 
 scripts/check-format.sh
 
