@@ -6,6 +6,7 @@
 #include <QTreeWidget>
 
 #include "BenchReport.h"
+#include "CachedTextDelegate.h"
 #include "ListView.h"
 #include "RequestListModel.h"
 #include "SampleRequests.h"
@@ -49,11 +50,12 @@ const QString FewRows = QStringLiteral("99999");
 const QString MostRows = QStringLiteral("ا");
 const QString MostTwoLetters = QStringLiteral("اx");
 
-// The window's list: the view, its model over the records, the status cell's delegate.
+// The window's list: the view, its model over the records, its two delegates.
 struct TModelList {
-    TModelList() : Model(&View), Delegate(Images, &View) {
+    TModelList() : Model(&View), TextDelegate(&View), Delegate(Images, &View) {
         View.setModel(&Model);
         View.setItemDelegateForColumn(TRequestListModel::ColStatus, &Delegate);
+        View.setItemDelegate(&TextDelegate);
         View.resize(1000, 420);
         View.show();
         Apply(Records(), {});
@@ -76,6 +78,7 @@ struct TModelList {
     TListView View;
     TRequestListModel Model;
     QList<QPixmap> Images;
+    TCachedTextDelegate TextDelegate;
     TStatusCellDelegate Delegate;
 };
 

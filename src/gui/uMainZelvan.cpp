@@ -20,6 +20,7 @@
 
 #include "Alerts.h"
 #include "BusyCursor.h"
+#include "CachedTextDelegate.h"
 #include "CounterBox.h"
 #include "IniFile.h"
 #include "ListView.h"
@@ -182,6 +183,7 @@ void TFrmMainZelvan::BuildSearchBarAndList() {
     LvRequests->setModel(FRequestModel);
     for (int column = 0; column < TRequestListModel::ColumnCount; ++column)
         LvRequests->setColumnWidth(column, TRequestListModel::Width(column));
+    LvRequests->setItemDelegate(new TCachedTextDelegate(LvRequests));
     LvRequests->setItemDelegateForColumn(TRequestListModel::ColStatus,
                                          new TStatusCellDelegate(FImgListStatus, LvRequests));
 }
