@@ -42,6 +42,7 @@ void TPollCycle::Run(const TPollQuery& AQuery) {
         return;
     }
     Deliver([this, counts] { emit CountsArrived(counts); });
+    if (FCancelled) return;  // the window is going: no list is wanted
 
     // Shared rather than copied into the queued call: a long list is handed over, not duplicated.
     auto list = std::make_shared<TPollList>();
