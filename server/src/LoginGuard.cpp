@@ -27,7 +27,9 @@ void TLoginGuard::Failed(const std::string& AAddress, TClock::time_point ANow) {
     record.BlockedUntil = ANow + block;
 }
 
+// The record is cleared rather than erased, so that the order of addresses stays true to the
+// records it ages out.
 void TLoginGuard::Succeeded(const std::string& AAddress) {
     const std::lock_guard lock(FMutex);
-    FRecords.erase(AAddress);  // its place in FOrder goes when it comes round
+    if (const auto it = FRecords.find(AAddress); it != FRecords.end()) it->second = {};
 }

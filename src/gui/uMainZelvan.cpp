@@ -469,8 +469,7 @@ void TFrmMainZelvan::EdtSearchChange() {
 
 // ---- the actions on the selected request ----
 
-// The server is asked at once, and the poll that follows shows its state; nothing is changed
-// here first. The busy cursor stays through that poll: the cycle takes it over.
+// Nothing is changed here first: the server's state comes back with the poll.
 void TFrmMainZelvan::ChangeSelectedStatus(const QString& AStatus) {
     QString name, className;
     const std::int32_t id = GetSelectedRequest(name, className);
@@ -478,14 +477,23 @@ void TFrmMainZelvan::ChangeSelectedStatus(const QString& AStatus) {
         TMessageBoxes::ShowMessage(this, MsgSelectRequest);
         return;
     }
+    ChangeOnServer(QStringLiteral("فشل تحديث الطلب: "), [&](QString& AError) {
+        return TZelvanApi::UpdateRequestStatus(FServerHost, FServerPort, FServerPassword, id,
+                                               AStatus, Secretariat, AError);
+    });
+}
+
+// The server is asked at once, under the busy cursor; on success the poll that follows shows its
+// state (and keeps the busy cursor until it is shown), on failure the reason follows APrefix.
+void TFrmMainZelvan::ChangeOnServer(const QString& APrefix,
+                                    const std::function<bool(QString&)>& AChange) {
     RunGuarded(this, [&] {
         const TBusyCursor busy;
         QString error;
-        if (TZelvanApi::UpdateRequestStatus(FServerHost, FServerPort, FServerPassword, id, AStatus,
-                                            Secretariat, error))
+        if (AChange(error))
             PollServer(true);
         else
-            TMessageBoxes::ShowMessage(this, QStringLiteral("فشل تحديث الطلب: ") + error);
+            TMessageBoxes::ShowMessage(this, APrefix + error);
     });
 }
 
@@ -522,13 +530,8 @@ void TFrmMainZelvan::BtnDeleteClick() {
     if (!TMessageBoxes::Confirm(this, QStringLiteral("هل أنت متأكد من حذف طلب التلميذ \"") + name +
                                           QStringLiteral("\" نهائياً؟")))
         return;
-    RunGuarded(this, [&] {
-        const TBusyCursor busy;
-        QString error;
-        if (TZelvanApi::DeleteRequest(FServerHost, FServerPort, FServerPassword, id, error))
-            PollServer(true);
-        else
-            TMessageBoxes::ShowMessage(this, QStringLiteral("فشل حذف الطلب: ") + error);
+    ChangeOnServer(QStringLiteral("فشل حذف الطلب: "), [&](QString& AError) {
+        return TZelvanApi::DeleteRequest(FServerHost, FServerPort, FServerPassword, id, AError);
     });
 }
 

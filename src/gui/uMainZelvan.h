@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -136,6 +137,7 @@ private:
     void SelectRequest(std::int32_t AID);
     void SetFilter(const QString& AWord);
     void ChangeSelectedStatus(const QString& AStatus);
+    void ChangeOnServer(const QString& APrefix, const std::function<bool(QString&)>& AChange);
     void HideToTray(bool AWithBalloon);
 
     // A cycle asks the server on a thread of its own and hands its results back here: the
