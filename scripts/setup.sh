@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the demo need, when any is missing; with "tests",
-# also what the whole test command needs (fuzzing, the Windows layer, the desktop test).
+# also what the whole test command needs (fuzzing, the Windows program, the desktop test); with
+# "windows", what building the Windows program and its toolchain cache needs.
 set -euo pipefail
 
 packages=(
@@ -11,13 +12,16 @@ packages=(
     fonts-noto-core fonts-noto-color-emoji
     xvfb xauth
 )
-if [ "${1:-}" = tests ]; then
+windows=(g++-mingw-w64-x86-64-posix dpkg-dev nsis wine64 zip)
+case "${1:-}" in
+tests)
     packages+=(
-        clang libclang-rt-14-dev
-        g++-mingw-w64-x86-64-posix wine64
-        openbox trayer xdotool xclip desktop-file-utils dpkg-dev python3
+        clang libclang-rt-14-dev "${windows[@]}"
+        openbox trayer xdotool xclip desktop-file-utils python3
     )
-fi
+    ;;
+windows) packages+=("${windows[@]}") ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
