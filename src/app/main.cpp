@@ -4,6 +4,7 @@
 #include "IniFile.h"
 #include "SingleInstance.h"
 #include "Startup.h"
+#include "ZelvanConfig.h"
 #include "uMainZelvan.h"
 #include "uSettingsForm.h"
 
@@ -14,7 +15,8 @@ int main(int argc, char** argv) {
     // The window lives on in the tray when it is closed.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    TSingleInstance instance(TFrmSettings::GetIniPath());
+    // One instance per copy of the program, wherever its settings are kept.
+    TSingleInstance instance(IniPathForExecutable(QApplication::applicationFilePath()));
     if (!instance.Claim()) return 0;
 
     TIniFile::RemoveLeftovers(TFrmSettings::GetIniPath());

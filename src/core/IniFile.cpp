@@ -8,9 +8,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QTemporaryFile>
 
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -34,14 +36,25 @@ TLine MakeLine(QByteArray ARaw, QByteArray ABreak) {
     return {std::move(ARaw), std::move(ABreak), std::move(text)};
 }
 
-// The file's lines; none for a missing file, nothing at all for one that exists but cannot be
-// read (so that a write never replaces a file it could not read).
-std::optional<std::vector<TLine>> ReadLines(const QString& APath) {
+enum class TReadStatus { Read, Missing, Unreadable, TooLarge };
+
+struct TFileLines {
+    TReadStatus Status = TReadStatus::Missing;
+    std::vector<TLine> Lines;
+};
+
+// The file's lines; none for a missing file, and none either for one that exists but cannot be
+// read or is too large to be a configuration, with a status that says so (so that a write never
+// replaces a file it could not read).
+TFileLines ReadLines(const QString& APath) {
     QFile file(APath);
     if (!file.open(QIODevice::ReadOnly))
-        return file.exists() ? std::nullopt : std::optional(std::vector<TLine>());
-    const QByteArray bytes = file.readAll();
-    std::vector<TLine> lines;
+        return {file.exists() ? TReadStatus::Unreadable : TReadStatus::Missing, {}};
+    if (file.size() > TIniFile::MaxFileSize) return {TReadStatus::TooLarge, {}};
+    const QByteArray bytes = file.read(TIniFile::MaxFileSize + 1);
+    if (bytes.size() > TIniFile::MaxFileSize) return {TReadStatus::TooLarge, {}};
+    TFileLines result{TReadStatus::Read, {}};
+    std::vector<TLine>& lines = result.Lines;
     qsizetype start = 0;
     while (start < bytes.size()) {
         const qsizetype end = bytes.indexOf('\n', start);
@@ -54,7 +67,7 @@ std::optional<std::vector<TLine>> ReadLines(const QString& APath) {
             MakeLine(bytes.mid(start, end - start - (crlf ? 1 : 0)), crlf ? "\r\n" : "\n"));
         start = end + 1;
     }
-    return lines;
+    return result;
 }
 
 QStringView Trimmed(QStringView AText) {
@@ -106,8 +119,10 @@ TFound Find(const std::vector<TLine>& ALines, const QString& ASection, const QSt
     return found;
 }
 
-EZelvanError WriteError(const QString& APath) {
-    return EZelvanError(("Unable to write to " + APath).toStdString());
+EZelvanError WriteError(const QString& APath, const char* AReason = nullptr) {
+    std::string text = "Unable to write to " + APath.toStdString();
+    if (AReason) text += AReason;
+    return EZelvanError(text);
 }
 
 constexpr QFileDevice::Permissions OwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
@@ -121,6 +136,15 @@ std::filesystem::path NativePath(const QString& APath) {
     return std::filesystem::path(APath.toStdU16String());
 }
 
+// The file a path names in the end: a symbolic link is followed to its target (also one that
+// does not exist yet), so that a save writes there and leaves the link a link.
+QString FinalPath(const QString& APath) {
+    QString path = QFileInfo(APath).absoluteFilePath();
+    for (int hop = 0; hop < 40 && QFileInfo(path).isSymLink(); ++hop)
+        path = QFileInfo(path).symLinkTarget();
+    return path;
+}
+
 bool WriteAll(QFile& AFile, const QByteArray& ABytes) {
     // flush() reports a short write (a full disk) that write() into the buffer would not.
     if (AFile.write(ABytes) != ABytes.size() || !AFile.flush()) return false;
@@ -131,59 +155,132 @@ bool WriteAll(QFile& AFile, const QByteArray& ABytes) {
 #endif
 }
 
-// The new text goes to a temporary copy beside the file, owner-only since it holds the password,
-// which then takes the file's place in one step: a crash leaves the old file or the new one.
-// Where the folder takes no new file, the file is written in place, as the profile functions
-// always write it.
+// Gives the temporary copy the file's owner and mode (owner-only for a new file). False where the
+// owner cannot be given, so that the caller writes in place rather than take the file over.
+bool TakeOverAttributes(QFile& ATemp, const QString& AFile, bool AExisted) {
+#ifdef Q_OS_UNIX
+    struct stat info {};
+    if (!AExisted || ::stat(QFile::encodeName(AFile).constData(), &info) != 0)
+        return ::fchmod(ATemp.handle(), S_IRUSR | S_IWUSR) == 0;
+    if ((info.st_uid != ::geteuid() || info.st_gid != ::getegid()) &&
+        ::fchown(ATemp.handle(), info.st_uid, info.st_gid) != 0)
+        return false;
+    return ::fchmod(ATemp.handle(), info.st_mode & 07777) == 0;
+#else
+    return ATemp.setPermissions(AExisted ? QFileInfo(AFile).permissions() : OwnerOnly);
+#endif
+}
+
+enum class TReplaced { Done, NotPossible };
+
+// The new text goes to a temporary copy beside the file, which then takes the file's place in
+// one step: a crash leaves the old file or the new one.
+TReplaced ReplaceAtomically(const QString& APath, const QByteArray& ABytes, bool AExisted) {
+    QTemporaryFile temp(QFileInfo(APath).absolutePath() + u'/' + SavePattern(APath) +
+                        QStringLiteral("XXXXXX"));
+    if (!temp.open()) return TReplaced::NotPossible;
+    // Asking for the name gives the copy one at once, on every system (Linux would otherwise
+    // keep it unnamed until the rename): what a failure leaves behind is the same everywhere.
+    const QString tempPath = temp.fileName();
+    if (!TakeOverAttributes(temp, APath, AExisted)) return TReplaced::NotPossible;
+    const bool ok = WriteAll(temp, ABytes);
+    temp.close();
+    std::error_code error;
+    if (ok) std::filesystem::rename(NativePath(tempPath), NativePath(APath), error);
+    if (!ok || error) throw WriteError(APath);
+    temp.setAutoRemove(false);  // it is the file now
+    return TReplaced::Done;
+}
+
+// Where the folder takes no new file, or the file's owner cannot be kept, the file is written in
+// place, as the profile functions always write it.
+void WriteInPlace(const QString& APath, const QByteArray& ABytes, bool AExisted) {
+    QFile file(APath);
+    const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                    (AExisted || file.setPermissions(OwnerOnly)) && WriteAll(file, ABytes);
+    if (!ok) throw WriteError(APath);
+}
+
 void Save(const QString& APath, const std::vector<TLine>& ALines) {
     QByteArray bytes;
     for (const TLine& line : ALines) bytes += line.Raw + line.Break;
     const bool existed = QFileInfo::exists(APath);
-    const QFileDevice::Permissions permissions =
-        existed ? QFileInfo(APath).permissions() : OwnerOnly;
+    // A file made read-only refuses the save, as the profile functions would: the rename would
+    // otherwise replace it all the same.
+    if (existed && !QFile(APath).open(QIODevice::WriteOnly | QIODevice::Append))
+        throw WriteError(APath);
     TIniFile::RemoveLeftovers(APath);
+    if (ReplaceAtomically(APath, bytes, existed) == TReplaced::NotPossible)
+        WriteInPlace(APath, bytes, existed);
+}
 
-    QTemporaryFile temp(QFileInfo(APath).absolutePath() + u'/' + SavePattern(APath) +
-                        QStringLiteral("XXXXXX"));
-    if (temp.open()) {
-        const bool ok = WriteAll(temp, bytes) && temp.setPermissions(permissions);
-        temp.close();
-        std::error_code error;
-        if (ok) std::filesystem::rename(NativePath(temp.fileName()), NativePath(APath), error);
-        if (!ok || error) throw WriteError(APath);
-        temp.setAutoRemove(false);  // it is the file now
-        return;
-    }
-    QFile file(APath);
-    const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                    (existed || file.setPermissions(OwnerOnly)) && WriteAll(file, bytes);
-    if (!ok) throw WriteError(APath);
+QString FoldedName(QStringView ASection, QStringView AKey) {
+    return ASection.toString().toCaseFolded() + u'\n' + AKey.toString().toCaseFolded();
 }
 
 }  // namespace
 
+TIniFile::TContents TIniFile::Read() const {
+    TContents contents;
+    const TFileLines file = ReadLines(FPath);
+    contents.FTooLarge = file.Status == TReadStatus::TooLarge;
+    // Only the first occurrence of a section counts, and in it the first of a key.
+    QSet<QString> sectionsSeen;
+    std::optional<QString> section;
+    for (const TLine& line : file.Lines) {
+        if (const auto name = SectionName(line.Text)) {
+            const QString folded = name->toString().toCaseFolded();
+            section.reset();
+            if (!sectionsSeen.contains(folded)) section = name->toString();
+            sectionsSeen.insert(folded);
+            continue;
+        }
+        const auto key = KeyName(line.Text);
+        if (!section || !key) continue;
+        const QString name = FoldedName(*section, *key);
+        if (contents.FValues.contains(name)) continue;
+        const QStringView value = QStringView(line.Text).mid(line.Text.indexOf(u'=') + 1);
+        contents.FValues.insert(name, Trimmed(value).left(MaxValueLength).toString());
+    }
+    return contents;
+}
+
+QString TIniFile::TContents::ReadString(const QString& ASection, const QString& AKey,
+                                        const QString& ADefault) const {
+    return FValues.value(FoldedName(ASection, AKey), ADefault);
+}
+
+std::int32_t TIniFile::TContents::ReadInteger(const QString& ASection, const QString& AKey,
+                                              std::int32_t ADefault) const {
+    return StrToIntDef(ReadString(ASection, AKey, QString()), ADefault);
+}
+
+bool TIniFile::TContents::ReadBool(const QString& ASection, const QString& AKey,
+                                   bool ADefault) const {
+    return ReadInteger(ASection, AKey, ADefault ? 1 : 0) != 0;
+}
+
 QString TIniFile::ReadString(const QString& ASection, const QString& AKey,
                              const QString& ADefault) const {
-    const std::vector<TLine> lines = ReadLines(FPath).value_or(std::vector<TLine>());
-    const TFound found = Find(lines, ASection, AKey);
-    if (!found.Key) return ADefault;
-    const QString& line = lines[*found.Key].Text;
-    return Trimmed(QStringView(line).mid(line.indexOf(u'=') + 1)).left(MaxValueLength).toString();
+    return Read().ReadString(ASection, AKey, ADefault);
 }
 
 std::int32_t TIniFile::ReadInteger(const QString& ASection, const QString& AKey,
                                    std::int32_t ADefault) const {
-    return StrToIntDef(ReadString(ASection, AKey, QString()), ADefault);
+    return Read().ReadInteger(ASection, AKey, ADefault);
 }
 
 bool TIniFile::ReadBool(const QString& ASection, const QString& AKey, bool ADefault) const {
-    return ReadInteger(ASection, AKey, ADefault ? 1 : 0) != 0;
+    return Read().ReadBool(ASection, AKey, ADefault);
 }
 
 void TIniFile::WriteString(const QString& ASection, const QString& AKey, const QString& AValue) {
-    auto read = ReadLines(FPath);
-    if (!read) throw WriteError(FPath);
-    std::vector<TLine>& lines = *read;
+    const QString target = FinalPath(FPath);
+    TFileLines read = ReadLines(target);
+    if (read.Status == TReadStatus::TooLarge)
+        throw WriteError(FPath, ": the file is too large to be a configuration file");
+    if (read.Status == TReadStatus::Unreadable) throw WriteError(FPath);
+    std::vector<TLine>& lines = read.Lines;
     // A line break inside a value would end the line there and let the rest of the value pose
     // as further keys or sections.
     QString value = AValue;
@@ -204,7 +301,11 @@ void TIniFile::WriteString(const QString& ASection, const QString& AKey, const Q
         lines.push_back(MakeLine((u'[' + ASection + u']').toUtf8(), lineBreak));
         lines.push_back(keyLine);
     }
-    Save(FPath, lines);
+    try {
+        Save(target, lines);
+    } catch (const EZelvanError&) {
+        throw WriteError(FPath);
+    }
 }
 
 void TIniFile::WriteInteger(const QString& ASection, const QString& AKey, std::int32_t AValue) {

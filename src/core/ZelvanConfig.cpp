@@ -1,6 +1,7 @@
 #include "ZelvanConfig.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -16,19 +17,43 @@ QString IniPathForExecutable(const QString& AExecutablePath) {
     return stem + QStringLiteral(".ini");
 }
 
-QString ConfigFilePath(const QString& AExecutablePath) {
-    const QString beside = IniPathForExecutable(AExecutablePath);
-    const QFileInfo file(beside);
-    if (QFileInfo(file.absolutePath()).isWritable()) return beside;
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                           QStringLiteral("/kestaro");
-    QDir().mkpath(folder);
-    return folder + u'/' + file.fileName();
+namespace {
+
+bool FolderTakesFiles(const QString& AFile) {
+    return QFileInfo(QFileInfo(AFile).absolutePath()).isWritable();
 }
 
-TZelvanConfig LoadZelvanConfig(const QString& AIniPath) {
+}  // namespace
+
+QString UserConfigFilePath(const QString& AExecutablePath) {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/kestaro/") +
+           QFileInfo(IniPathForExecutable(AExecutablePath)).fileName();
+}
+
+QString ConfigFilePath(const QString& AExecutablePath) {
+    const QString beside = IniPathForExecutable(AExecutablePath);
+    if (FolderTakesFiles(beside)) return beside;
+    const QString own = UserConfigFilePath(AExecutablePath);
+    return QFileInfo::exists(own) ? own : beside;
+}
+
+QString ConfigSavePath(const QString& AExecutablePath) {
+    const QString current = ConfigFilePath(AExecutablePath);
+    if (FolderTakesFiles(current)) return current;
+    const QString own = UserConfigFilePath(AExecutablePath);
+    QDir().mkpath(QFileInfo(own).absolutePath());
+    // The copy is made with the owner-only mode a new configuration file gets (it holds the
+    // password); an unreadable or oversized file beside the executable is not copied.
+    if (!QFileInfo::exists(own) && QFileInfo(current).size() <= TIniFile::MaxFileSize &&
+        QFile::copy(current, own))
+        QFile::setPermissions(own, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return own;
+}
+
+TZelvanConfig LoadZelvanConfig(const QString& AIniPath, bool* ATooLarge) {
     using namespace ConfigKeys;
-    const TIniFile ini(AIniPath);
+    const TIniFile::TContents ini = TIniFile(AIniPath).Read();
     const TZelvanConfig defaults;
     TZelvanConfig config;
     config.Host = ini.ReadString(Connection, ServerHost, defaults.Host);
@@ -37,5 +62,6 @@ TZelvanConfig LoadZelvanConfig(const QString& AIniPath) {
     config.PollInterval = ini.ReadInteger(Options, PollInterval, defaults.PollInterval);
     config.SoundEnabled = ini.ReadBool(Options, SoundEnabled, defaults.SoundEnabled);
     config.StyleName = ini.ReadString(Display, StyleName, defaults.StyleName);
+    if (ATooLarge) *ATooLarge = ini.TooLarge();
     return config;
 }

@@ -19,15 +19,26 @@ struct TZelvanConfig {
 // when the name has none.
 QString IniPathForExecutable(const QString& AExecutablePath);
 
-// Where the program keeps its configuration file: beside the executable, as IniPathForExecutable
-// says, when the executable's folder can be written; otherwise (an installed program in
-// /usr/bin) in the user's configuration folder, $XDG_CONFIG_HOME/kestaro/ (made when missing),
-// under the same name.
+// The configuration file the program reads: the one beside the executable (IniPathForExecutable)
+// while the executable's folder can be written. Where it cannot (an installed program), the
+// user's own file of the same name (UserConfigFilePath) once a save has made it, and the one
+// beside the executable until then. Creates nothing.
 QString ConfigFilePath(const QString& AExecutablePath);
 
-// Reads every setting from the file at AIniPath; a missing file, section or key, or a value of
-// the wrong type, gives that setting's default. Never creates the file.
-TZelvanConfig LoadZelvanConfig(const QString& AIniPath);
+// The file a save writes to: the one ConfigFilePath reads where its folder can be written;
+// otherwise the user's own file, made (with its folder) as a copy of the one beside the
+// executable, so that a save of one key keeps the others.
+QString ConfigSavePath(const QString& AExecutablePath);
+
+// The user's own configuration file: $XDG_CONFIG_HOME/kestaro/ (%LOCALAPPDATA%\kestaro\ on
+// Windows) with the name of the one beside the executable.
+QString UserConfigFilePath(const QString& AExecutablePath);
+
+// Reads every setting from the file at AIniPath, in one reading; a missing file, section or
+// key, or a value of the wrong type, gives that setting's default. ATooLarge, when given, says
+// whether the file was passed over for being too large to be a configuration. Never creates the
+// file.
+TZelvanConfig LoadZelvanConfig(const QString& AIniPath, bool* ATooLarge = nullptr);
 
 // The sections and keys of the file.
 namespace ConfigKeys {

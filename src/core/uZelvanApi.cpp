@@ -108,15 +108,20 @@ std::optional<std::int32_t> ReadInt(std::string_view AText) {
     return TryStrToInt(AText);
 }
 
-// Any number, integer or not, for the Boolean reader; "nan", "inf" and the like are words.
-std::optional<double> ReadNumber(std::string_view AText) {
-    if (auto whole = ReadInt(AText)) return *whole;
+// Whether number text is zero, integer or not, for the Boolean reader; "nan", "inf" and the like
+// are words. A number beyond a double (1e309, three hundred digits) is no zero when a digit of
+// its mantissa is not: its size does not matter, only that it is not nothing.
+std::optional<bool> NumberIsZero(std::string_view AText) {
+    if (auto whole = ReadInt(AText)) return *whole == 0;
     if (AText.find_first_not_of("0123456789+-.eE") != std::string_view::npos) return std::nullopt;
     double value = 0;
     const char* end = AText.data() + AText.size();
     const auto [stop, error] = std::from_chars(AText.data(), end, value);
-    if (error != std::errc() || stop != end) return std::nullopt;
-    return value;
+    if (stop != end) return std::nullopt;
+    if (error == std::errc()) return value == 0;
+    if (error != std::errc::result_out_of_range) return std::nullopt;
+    const std::string_view mantissa = AText.substr(0, AText.find_first_of("eE"));
+    return mantissa.find_first_of("123456789") == std::string_view::npos;
 }
 
 }  // namespace
@@ -170,7 +175,7 @@ std::optional<bool> ValueToBool(const TJsonValue& AValue) {
             return false;
         case TJsonKind::Number:
         case TJsonKind::String: {
-            if (auto number = ReadNumber(AValue.Text())) return *number != 0;
+            if (auto zero = NumberIsZero(AValue.Text())) return !*zero;
             if (AValue.Kind() == TJsonKind::Number) return std::nullopt;
             const QString word = FromUtf8(AValue.Text());
             if (word.compare(u"true", Qt::CaseInsensitive) == 0) return true;

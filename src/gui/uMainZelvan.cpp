@@ -312,6 +312,8 @@ void TFrmMainZelvan::ReloadConfig() {
     QString style;
     TFrmSettings::LoadConfig(FServerHost, FServerPort, FPollInterval, FSoundEnabled, style,
                              FServerPassword);
+    if (const QString problem = TFrmSettings::ConfigFileProblem(); !problem.isEmpty())
+        TMessageBoxes::ShowMessage(this, problem);
     FPollInterval = std::max(FPollInterval, MinimumPollSeconds);
     // Seconds beyond what the timer can count in milliseconds wait as long as it can.
     const int milliseconds = static_cast<int>(std::min<std::int64_t>(
@@ -371,7 +373,7 @@ void TFrmMainZelvan::BtnSoundClick() {
     UpdateSoundButton();
     if (FSoundEnabled) PlayAlertSound();
     RunGuarded(this, [this] {
-        TIniFile(TFrmSettings::GetIniPath())
+        TIniFile(TFrmSettings::GetIniSavePath())
             .WriteBool(ConfigKeys::Options, ConfigKeys::SoundEnabled, FSoundEnabled);
     });
 }

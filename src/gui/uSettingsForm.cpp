@@ -3,6 +3,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -91,7 +93,6 @@ void TFrmSettings::BuildLayout() {
     EdtPassword = Place(new QLineEdit(PnlContent), {160, 98, 260, 25});
     EdtPassword->setEchoMode(QLineEdit::Password);
     BtnTest = Place(new QPushButton(PnlContent), {20, 96, 120, 29});
-    BtnTest->setAutoDefault(false);
     LblTheme = BoldLabel(PnlContent, {160, 135, 260, 17});
     CmbTheme = Place(new QComboBox(PnlContent), {160, 158, 260, 25});
     CmbTheme->setEditable(false);
@@ -102,7 +103,6 @@ void TFrmSettings::BuildLayout() {
     BtnSave = Place(new QPushButton(PnlFooter), {220, 15, 100, 32});
     BtnSave->setDefault(true);
     BtnCancel = Place(new QPushButton(PnlFooter), {110, 15, 100, 32});
-    BtnCancel->setAutoDefault(false);
 
     QWidget* const order[] = {EdtHost,     EdtPort,  EdtPassword,  BtnTest, CmbTheme,
                               EdtInterval, ChkSound, ChkAutoStart, BtnSave, BtnCancel};
@@ -197,6 +197,7 @@ void TFrmSettings::SaveSettings() {
     const int index = CmbTheme->currentIndex();
     const QString style = QString::fromUtf8(Themes[index == 1 || index == 2 ? index : 0].Style);
     SetAutoStart(ChkAutoStart->isChecked());
+    FIniPath = GetIniSavePath();
     TIniFile ini(FIniPath);
     ini.WriteString(ConfigKeys::Connection, ConfigKeys::ServerHost, TrimmedText(EdtHost));
     ini.WriteInteger(ConfigKeys::Connection, ConfigKeys::ServerPort, NumberOf(EdtPort, 80));
@@ -224,6 +225,20 @@ void TFrmSettings::SetIniPathForTesting(const QString& APath) {
 QString TFrmSettings::GetIniPath() {
     if (!IniPathForTesting.isEmpty()) return IniPathForTesting;
     return ConfigFilePath(QCoreApplication::applicationFilePath());
+}
+
+QString TFrmSettings::GetIniSavePath() {
+    if (!IniPathForTesting.isEmpty()) return IniPathForTesting;
+    return ConfigSavePath(QCoreApplication::applicationFilePath());
+}
+
+QString TFrmSettings::ConfigFileProblem() {
+    const QString path = GetIniPath();
+    if (QFileInfo(path).size() <= TIniFile::MaxFileSize) return {};
+    return QStringLiteral(
+               "ملف الإعدادات أكبر من أن يكون ملف إعدادات (أكثر من 1 ميغابايت)، "
+               "فاستُعملت الإعدادات الافتراضية ولن يُكتب فوقه:\n") +
+           QDir::toNativeSeparators(path);
 }
 
 void TFrmSettings::LoadConfig(QString& AHost, std::int32_t& APort, std::int32_t& AInterval,

@@ -20,9 +20,15 @@ class TFrmSettings : public QDialog {
 public:
     explicit TFrmSettings(QWidget* AParent = nullptr);
 
-    // The executable's path with its extension replaced by ".ini", or the same name in the user's
-    // configuration folder when the executable's folder cannot be written.
+    // The executable's path with its extension replaced by ".ini"; where the executable's folder
+    // cannot be written, the same name in the user's configuration folder once a save made it.
     static QString GetIniPath();
+    // Where a save writes: GetIniPath's file, or the user's own copy of it where that file's
+    // folder cannot be written.
+    static QString GetIniSavePath();
+    // A message for the user when the configuration file is too large to be one (it is then
+    // read as missing and never written); empty otherwise.
+    static QString ConfigFileProblem();
 
     static void LoadConfig(QString& AHost, std::int32_t& APort, std::int32_t& AInterval,
                            bool& ASound, QString& AStyle, QString& APassword);

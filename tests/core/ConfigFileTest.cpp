@@ -271,20 +271,80 @@ TEST(IniFile, LeftoversOfASaveCutShortAreRemovedAndNothingElse) {
     EXPECT_EQ(ReadFile(path), "[Options]\nSoundEnabled=0\n");
 }
 
-TEST(IniPath, AnInstalledProgramKeepsItsFileInTheUsersConfigurationFolder) {
+TEST(IniPath, AProgramInAFolderItCannotWriteReadsTheFileBesideItAndSavesToItsOwn) {
     TTempDir dir;
     const fs::path bin = dir.Path() / "bin";
     fs::create_directory(bin);
+    WriteFile((bin / "kestaro-zelvan.ini").string(),
+              "[Connection]\nServerPort=18080\n[Display]\nStyleName=Windows10 Dark\n");
     const QByteArray savedHome = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.File("config")));
     const QString program = Q((bin / "kestaro-zelvan").string());
-    EXPECT_EQ(ConfigFilePath(program), Q((bin / "kestaro-zelvan.ini").string()))
-        << "a folder that can be written keeps the file beside the program";
-    const bool locked = RefuseNewFiles(bin, true);
-    const QString installed = ConfigFilePath(program);
+    const QString beside = Q((bin / "kestaro-zelvan.ini").string());
+    const QString own = Q(dir.File("config/kestaro/kestaro-zelvan.ini"));
+    EXPECT_EQ(ConfigFilePath(program), beside);
+    EXPECT_EQ(ConfigSavePath(program), beside);
+
+    if (!RefuseNewFiles(bin, true)) GTEST_SKIP() << "this file system cannot lock a folder";
+    const QString readBefore = ConfigFilePath(program);
+    const bool folderMadeByReading = fs::exists(dir.File("config/kestaro"));
+    const QString saveTo = ConfigSavePath(program);
+    TIniFile(saveTo).WriteBool("Options", "SoundEnabled", false);
+    const QString readAfter = ConfigFilePath(program);
     RefuseNewFiles(bin, false);
     qputenv("XDG_CONFIG_HOME", savedHome);
-    if (!locked) GTEST_SKIP() << "this file system cannot lock a folder";
-    EXPECT_EQ(installed, Q(dir.File("config/kestaro/kestaro-zelvan.ini")));
-    EXPECT_TRUE(fs::is_directory(dir.File("config/kestaro")));
+
+    EXPECT_EQ(readBefore, beside) << "the administrator's file is read, not the defaults";
+    EXPECT_FALSE(folderMadeByReading);
+    EXPECT_EQ(saveTo, own);
+    EXPECT_EQ(readAfter, own) << "what the user saved is what the program uses";
+    const TZelvanConfig config = LoadZelvanConfig(own);
+    EXPECT_EQ(config.Port, 18080) << "the save of one key keeps the others";
+    EXPECT_EQ(config.StyleName, "Windows10 Dark");
+    EXPECT_FALSE(config.SoundEnabled);
+    EXPECT_EQ(LoadZelvanConfig(beside).SoundEnabled, true) << "the file beside is not touched";
+}
+
+TEST(IniFile, ASaveWritesThroughALinkKeepsTheModeAndRespectsAReadOnlyFile) {
+    TTempDir dir;
+    const std::string target = dir.File("real.ini");
+    const std::string link = dir.File("k.ini");
+    WriteFile(target, "[Connection]\nServerHost=old\n");
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink(target, link);
+    TIniFile(Q(link)).WriteString("Connection", "ServerHost", "new");
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadFile(target), "[Connection]\nServerHost=new\n");
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    fs::permissions(target, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    std::string raised;
+    try {
+        TIniFile(Q(target)).WriteString("Connection", "ServerHost", "newer");
+    } catch (const EZelvanError& e) {
+        raised = e.what();
+    }
+    if (geteuid() == 0) {
+        // Root may write a read-only file, but the file stays read-only.
+        EXPECT_EQ(ReadFile(target), "[Connection]\nServerHost=newer\n");
+    } else {
+        EXPECT_EQ(raised, "Unable to write to " + target);
+        EXPECT_EQ(ReadFile(target), "[Connection]\nServerHost=new\n");
+    }
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+}
+
+TEST(IniFile, AFileTooLargeToBeAConfigurationReadsAsMissingAndIsNeverWritten) {
+    TTempDir dir;
+    const std::string path = dir.File("k.ini");
+    std::string big = "[Connection]\nServerPort=18080\n";
+    big.resize(std::size_t(TIniFile::MaxFileSize) + 1, ';');
+    WriteFile(path, big);
+    bool tooLarge = false;
+    EXPECT_EQ(LoadZelvanConfig(Q(path), &tooLarge).Port, 80);
+    EXPECT_TRUE(tooLarge);
+    EXPECT_THROW(TIniFile(Q(path)).WriteBool("Options", "SoundEnabled", false), EZelvanError);
+    EXPECT_EQ(ReadFile(path), big);
 }

@@ -125,6 +125,12 @@ TEST(JsonGetBool, ConvertsNumbersWordsAndBooleans) {
     EXPECT_EQ(Bool("0"), false);
     EXPECT_EQ(Bool("0.0"), false);
     EXPECT_EQ(Bool("-2.5"), true);
+    // Beyond a double, only whether a digit is not zero counts.
+    EXPECT_EQ(Bool("1e309"), true);
+    EXPECT_EQ(Bool("-1e-400"), true);
+    EXPECT_EQ(Bool("0e999"), false);
+    EXPECT_EQ(Bool(std::string(300, '9')), true);
+    EXPECT_EQ(Bool("\"" + std::string(300, '9') + "\""), true);
     EXPECT_EQ(Bool("\"TRUE\""), true);
     EXPECT_EQ(Bool("\"False\""), false);
     EXPECT_EQ(Bool("\"1\""), true);

@@ -177,6 +177,34 @@ TEST_F(SettingsDialog, TestButtonReportsAndCancelChangesNothing) {
     EXPECT_FALSE(std::filesystem::exists(Entry()));
 }
 
+TEST_F(SettingsDialog, EnterPressesTheFocusedButtonAndSaveOnlyFromElsewhere) {
+    const struct {
+        QPushButton* TFrmSettings::*Focus;  // none: the interval box has the focus
+        int Result;
+        std::size_t Boxes;
+    } cases[] = {
+        {&TFrmSettings::BtnCancel, QDialog::Rejected, 0},
+        {&TFrmSettings::BtnTest, QDialog::Rejected, 1},  // the test's report, nothing saved
+        {nullptr, QDialog::Accepted, 0},
+    };
+    for (const auto& c : cases) {
+        FBoxes.Shown.clear();
+        std::filesystem::remove(Ini());
+        TFrmSettings dialog;
+        dialog.EdtHost->setText("127.0.0.1");
+        dialog.EdtPort->setText("1");  // nothing listens there: the test fails at once
+        dialog.EdtInterval->setText("7");
+        dialog.setResult(QDialog::Rejected);
+        QWidget* focus = c.Focus ? static_cast<QWidget*>(dialog.*c.Focus) : dialog.EdtInterval;
+        dialog.show();
+        focus->setFocus();
+        QTest::keyClick(focus, Qt::Key_Return);
+        EXPECT_EQ(dialog.result(), c.Result) << focus->objectName().toStdString();
+        EXPECT_EQ(FBoxes.Shown.size(), c.Boxes);
+        EXPECT_EQ(std::filesystem::exists(Ini()), c.Result == QDialog::Accepted);
+    }
+}
+
 TEST_F(SettingsDialog, OkMakesTheMainWindowTakeTheValuesOverWithOneBusyPoll) {
     TScriptedServer server;
     server.Route("/api/login",
