@@ -51,15 +51,21 @@ std::string QuotedExec(const std::string& APath) {
     return value;
 }
 
+// GLib checks that the program of Exec exists before it expands the field codes, so a path with
+// a doubled % would count as missing and the entry as broken; env stands first for such a path.
+std::string ExecLine(const std::string& AExecutable) {
+    const bool percent = AExecutable.find('%') != std::string::npos;
+    return "Exec=" + std::string(percent ? "env " : "") + QuotedExec(AExecutable) + "\n";
+}
+
 std::string EntryText(const std::string& AExecutable) {
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=Kestaro\n"
            "Name[ar]=Kestaro - أمانة المدير\n"
            "Comment=Watches the school's certificate requests\n"
-           "Exec=" +
-           QuotedExec(AExecutable) +
-           "\n"
+           "Icon=kestaro-zelvan\n" +
+           ExecLine(AExecutable) +
            "Terminal=false\n"
            "X-GNOME-Autostart-enabled=true\n";
 }
