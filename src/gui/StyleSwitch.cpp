@@ -2,9 +2,12 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QPainter>
 #include <QPalette>
+#include <QProxyStyle>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOption>
 
 #include "MessageBoxes.h"
 
@@ -56,12 +59,35 @@ QPalette MakePalette(const TPaletteColours& AColours) {
     return p;
 }
 
+// Fusion draws a check box's frame a shade darker than the window, which on the dark style's
+// window all but vanishes (1.16:1) and on white reads at 2:1; this one frames it in the style's
+// edit box border colour instead.
+class TFramedFusionStyle : public QProxyStyle {
+public:
+    explicit TFramedFusionStyle(QRgb AFrame)
+        : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))), FFrame(AFrame) {}
+
+    void drawPrimitive(PrimitiveElement AElement, const QStyleOption* AOption, QPainter* APainter,
+                       const QWidget* AWidget) const override {
+        QProxyStyle::drawPrimitive(AElement, AOption, APainter, AWidget);
+        if (AElement != PE_IndicatorCheckBox) return;
+        APainter->save();
+        APainter->setRenderHint(QPainter::Antialiasing, false);
+        APainter->setPen(QColor(FFrame));
+        APainter->setBrush(Qt::NoBrush);
+        APainter->drawRect(AOption->rect.adjusted(0, 0, -1, -1));
+        APainter->restore();
+    }
+
+private:
+    QRgb FFrame;
+};
+
 // The palette is the style's own when none is given.
-void Apply(const QString& AStyle, const QPalette* APalette, const QString& ASheet) {
-    QStyle* style = QStyleFactory::create(AStyle);
-    if (!style) return;
-    QApplication::setStyle(style);  // the application takes ownership
-    QApplication::setPalette(APalette ? *APalette : style->standardPalette());
+void Apply(QStyle* AStyle, const QPalette* APalette, const QString& ASheet) {
+    if (!AStyle) return;
+    QApplication::setStyle(AStyle);  // the application takes ownership
+    QApplication::setPalette(APalette ? *APalette : AStyle->standardPalette());
     qApp->setStyleSheet(ASheet);
 }
 
@@ -85,15 +111,17 @@ bool TStyleSwitch::SetStyle(const QString& AName, bool AReportErrors) {
     // wrapper around the real one and no longer tells its name.
     PlatformStyleName();
     if (AName.compare(Plain, Qt::CaseInsensitive) == 0) {
-        Apply(PlatformStyleName(), nullptr, QString());
+        Apply(QStyleFactory::create(PlatformStyleName()), nullptr, QString());
         ActiveName = Plain;
     } else if (AName.compare(Blue, Qt::CaseInsensitive) == 0) {
         const QPalette palette = MakePalette(LightColours);
-        Apply(QStringLiteral("Fusion"), &palette, StyleSheet(":/styles/windows10-blue.qss"));
+        Apply(new TFramedFusionStyle(0x7A7A7A), &palette,
+              StyleSheet(":/styles/windows10-blue.qss"));
         ActiveName = Blue;
     } else if (AName.compare(Dark, Qt::CaseInsensitive) == 0) {
         const QPalette palette = MakePalette(DarkColours);
-        Apply(QStringLiteral("Fusion"), &palette, StyleSheet(":/styles/windows10-dark.qss"));
+        Apply(new TFramedFusionStyle(0x858585), &palette,
+              StyleSheet(":/styles/windows10-dark.qss"));
         ActiveName = Dark;
     } else {
         if (AReportErrors)

@@ -7,8 +7,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
 
@@ -283,7 +285,14 @@ TEST_F(SettingsDialog, OkMakesTheMainWindowTakeTheValuesOverWithOneBusyPoll) {
     }
 }
 
-// Every text both visual styles draw, against the background it is drawn on.
+// Stands in for Qt's own balloon (a private class), which it draws where the desktop has no
+// notification service: the style sheets pick it by its class name.
+class QBalloonTip : public QWidget {
+    Q_OBJECT
+};
+
+// Every text both visual styles draw, against the background it is drawn on; the frames of the
+// check boxes and edit boxes against the dialog.
 TEST_F(SettingsDialog, EveryTextReadsAtAContrastOfFourAndAHalf) {
     const auto luminance = [](const QColor& AColour) {
         const auto channel = [](double v) {
@@ -300,6 +309,24 @@ TEST_F(SettingsDialog, EveryTextReadsAtAContrastOfFourAndAHalf) {
         ASSERT_TRUE(TStyleSwitch::SetStyle(style));
         const QPalette p = QApplication::palette();
         const TWindowColours& c = TWindowColours::Current();
+        QBalloonTip balloon;
+        auto* balloonText = new QLabel("x", &balloon);
+        balloon.ensurePolished();
+        balloonText->ensurePolished();
+        TFrmSettings dialog;
+        dialog.show();
+        const QImage shot = dialog.grab().toImage();
+        const auto pixel = [&](QWidget* AControl, QPoint APoint) {
+            return shot.pixelColor(AControl->mapTo(&dialog, APoint));
+        };
+        QStyleOptionButton box;
+        box.initFrom(dialog.ChkSound);
+        const QRect mark =
+            dialog.ChkSound->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &box);
+        const QColor checkFrame = pixel(dialog.ChkSound, {mark.left(), mark.center().y()});
+        const QColor editFrame = pixel(dialog.EdtHost, {0, dialog.EdtHost->height() / 2});
+        EXPECT_GE(contrast(checkFrame, c.DialogContent), 3.0) << style << ": check box frame";
+        EXPECT_GE(contrast(editFrame, c.DialogContent), 3.0) << style << ": edit box frame";
         const QColor button = p.color(QPalette::Button), base = p.color(QPalette::Base);
         const struct {
             const char* What;
@@ -327,8 +354,12 @@ TEST_F(SettingsDialog, EveryTextReadsAtAContrastOfFourAndAHalf) {
             {"pending row", c.PendingRow, base},
             {"dialog title", c.Title, c.DialogHeader},
             {"dialog labels", p.color(QPalette::WindowText), c.DialogContent},
+            {"tooltip", p.color(QPalette::ToolTipText), p.color(QPalette::ToolTipBase)},
+            {"tray balloon", balloonText->palette().color(QPalette::WindowText), 0xFFFFE1},
         };
         for (const auto& pair : pairs)
             EXPECT_GE(contrast(pair.Text, pair.Back), 4.5) << style << ": " << pair.What;
     }
 }
+
+#include "SettingsDialogTest.moc"
