@@ -1,3 +1,6 @@
+#include <cstdio>
+#include <cstring>
+
 #include <QApplication>
 #include <QTimer>
 
@@ -8,7 +11,45 @@
 #include "uMainZelvan.h"
 #include "uSettingsForm.h"
 
+namespace {
+
+constexpr const char* HelpText =
+    "Usage: kestaro-zelvan [--help | --version]\n"
+    "الاستعمال: kestaro-zelvan [--help | --version]\n"
+    "\n"
+    "Watches the school's Kestaro server for pupils' certificate requests, for the principal's\n"
+    "secretariat: it alerts when new requests arrive, lists them with their counters, and marks\n"
+    "a request completed or back to pending. It lives in the tray until its \"خروج\" item.\n"
+    "يراقب سيرفر Kestaro للمدرسة ويُنبّه أمانة المدير عند ورود طلبات شهادات جديدة للتلاميذ.\n"
+    "\n"
+    "Options:\n"
+    "  --help     show this help and exit\n"
+    "  --version  show the version and exit\n"
+    "\n"
+    "Settings are kept in kestaro-zelvan.ini beside the program, or in\n"
+    "~/.config/kestaro/kestaro-zelvan.ini where the program's folder cannot be written;\n"
+    "they are edited in the window's \"إعدادات الاتصال\" dialog.\n";
+
+// --help and --version answer on the terminal without a window, so they need no display and
+// do not count as a second copy of the program. Returns whether one of them was answered.
+bool AnswerCommandLine(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("kestaro-zelvan %s\n", KESTARO_VERSION);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(HelpText, stdout);
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (AnswerCommandLine(argc, argv)) return 0;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestaro-zelvan"));
     QApplication::setLayoutDirection(Qt::RightToLeft);
@@ -20,6 +61,7 @@ int main(int argc, char** argv) {
     if (!instance.Claim()) return 0;
 
     TIniFile::RemoveLeftovers(TFrmSettings::GetIniPath());
+    InstallToolkitTranslation();
     ChooseApplicationFont();
     ApplyStyleAtStartup(TFrmSettings::GetIniPath());
 

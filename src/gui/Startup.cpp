@@ -2,12 +2,23 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QLibraryInfo>
 #include <QScreen>
+#include <QTranslator>
 #include <QWidget>
 
 #include "IniFile.h"
 #include "StyleSwitch.h"
 #include "ZelvanConfig.h"
+
+bool InstallToolkitTranslation() {
+    static QTranslator translator;
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/translations");
+    for (const QString& folder : {QLibraryInfo::path(QLibraryInfo::TranslationsPath), beside})
+        if (translator.load(QStringLiteral("qtbase_ar"), folder))
+            return QCoreApplication::installTranslator(&translator);
+    return false;
+}
 
 void ChooseApplicationFont() {
     const QStringList families = QFontDatabase::families();
@@ -37,7 +48,16 @@ void CentreOnScreen(QWidget* AWindow) {
     const QScreen* screen = AWindow->screen();
     if (!screen) return;
     AWindow->winId();  // makes the native window, whose frame the platform may know by now
+    const QRect area = screen->availableGeometry();
     const QSize frame = AWindow->frameGeometry().size();
-    AWindow->move(screen->availableGeometry().center() -
-                  QPoint(frame.width() / 2, frame.height() / 2));
+    if (frame.width() <= area.width() && frame.height() <= area.height()) {
+        AWindow->move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
+        return;
+    }
+    // A screen too small for the window (a large scale factor on a small screen): the window
+    // fits the screen from its top left, so its title bar and top bar stay reachable, and the
+    // list, which takes what the bars leave, gives way.
+    const QSize decoration = frame - AWindow->size();
+    AWindow->setFixedSize(AWindow->size().boundedTo(area.size() - decoration));
+    AWindow->move(area.topLeft());
 }

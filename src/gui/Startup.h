@@ -6,6 +6,11 @@ class QWidget;
 
 // The start-up steps that come before the main window exists.
 
+// The toolkit's own texts (the buttons of message boxes, the edit boxes' menus) in Arabic, from
+// Qt's translation where the machine has it (Debian's qt6-translations-l10n, or the
+// translations folder beside the program on Windows). Returns whether it was loaded.
+bool InstallToolkitTranslation();
+
 // Segoe UI where the machine has it; otherwise a family that has the Arabic letters, so that no
 // text shows as empty boxes.
 void ChooseApplicationFont();
@@ -17,5 +22,6 @@ QString ApplyStyleAtStartup(const QString& AIniPath);
 
 // Centres AWindow's frame, not only its client area, on the available part of its screen. The
 // frame is known once the window exists on Windows, and only once it is shown on X11: call it
-// before showing and again when the window first appears.
+// before showing and again when the window first appears. Where the available area is smaller
+// than the window, the window is made to fit it and placed at its top left instead.
 void CentreOnScreen(QWidget* AWindow);

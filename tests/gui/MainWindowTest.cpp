@@ -18,6 +18,7 @@
 #include "CounterBox.h"
 #include "ListView.h"
 #include "MessageBoxes.h"
+#include "Startup.h"
 #include "TempDir.h"
 #include "TrayIcon.h"
 #include "WindowTest.h"
@@ -111,6 +112,19 @@ TEST_F(MainWindow, AreasAndControlsStandWhereTheyBelong) {
     EXPECT_EQ(w.LvRequests->horizontalHeader()->layoutDirection(), Qt::RightToLeft);
     EXPECT_EQ(w.LvRequests->selectionBehavior(), QAbstractItemView::SelectRows);
     EXPECT_EQ(w.LvRequests->editTriggers(), QAbstractItemView::NoEditTriggers);
+}
+
+TEST_F(MainWindow, AScreenSmallerThanTheWindowKeepsItsTopBarsOnScreen) {
+    TFrmMainZelvan w;
+    const QRect area = w.screen()->availableGeometry();
+    ASSERT_TRUE(area.width() < 1000 || area.height() < 650) << "the test screen is too large";
+    w.show();
+    CentreOnScreen(&w);
+    EXPECT_EQ(w.frameGeometry().topLeft(), area.topLeft());
+    EXPECT_TRUE(area.contains(w.frameGeometry())) << "all of the window can be reached";
+    EXPECT_EQ(w.PnlTop->geometry(), QRect(0, 0, w.width(), 65));
+    EXPECT_EQ(w.PnlBottom->geometry().bottom(), w.height() - 1) << "the actions stay reachable";
+    EXPECT_EQ(w.LvRequests->height(), w.height() - 172 - 60) << "the list gives way";
 }
 
 TEST_F(MainWindow, CounterBoxesSplitTheBarInThirds) {

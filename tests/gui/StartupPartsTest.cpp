@@ -49,6 +49,12 @@ TEST(StyleSwitch, SwitchesByNameWithoutRegardToCase) {
     EXPECT_TRUE(qApp->styleSheet().isEmpty()) << "the plain look has no style sheet";
 }
 
+TEST(Startup, TheToolkitsOwnButtonsReadInArabic) {
+    ASSERT_TRUE(InstallToolkitTranslation()) << "qtbase_ar.qm (qt6-translations-l10n) is missing";
+    EXPECT_NE(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancel");
+    EXPECT_NE(QCoreApplication::translate("QPlatformTheme", "OK"), "OK");
+}
+
 TEST(StartupStyle, TheFilesStyleIsAppliedBeforeTheWindowExists) {
     TTempDir dir;
     const std::string ini = dir.File("kestaro-zelvan.ini");
