@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the two Debian packages, shows their files and dependencies, checks that they hold what
-# a desktop needs, unpacks them into a temporary root, and runs the desktop end-to-end test
-# against the unpacked programs.
+# Builds the two Debian packages, shows their files and dependencies, checks them with lintian
+# and that they hold what a desktop needs, unpacks them into a temporary root, and runs the
+# desktop end-to-end test against the unpacked programs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset package >/dev/null
@@ -17,7 +17,14 @@ for deb in build/package/kestaro-zelvan_*.deb build/package/kestaro-server_*.deb
     dpkg-deb --contents "$deb" | awk '$6 !~ /\/$/ {print "   ", $6}'
     dpkg-deb --extract "$deb" "$root"
 done
-for file in usr/bin/kestaro-zelvan usr/bin/kestaro-server \
+# Any error or warning that is not overridden with its reason fails the packages.
+verdict=0
+lintian --fail-on error,warning build/package/*.deb >"$root/lintian.txt" 2>&1 || verdict=$?
+grep -v "running with root privileges" "$root/lintian.txt" || echo "lintian: no findings"
+[ "$verdict" -eq 0 ] || { echo "lintian finds fault with the packages"; exit 1; }
+
+for file in usr/bin/kestaro-zelvan usr/bin/kestaro-server usr/share/man/man1/kestaro-zelvan.1.gz \
+    usr/share/doc/kestaro-zelvan/copyright lib/systemd/system/kestaro-server.service \
     usr/share/applications/kestaro-zelvan.desktop \
     usr/share/icons/hicolor/{16x16,22x22,24x24,32x32,48x48,64x64,128x128,256x256}/apps/kestaro-zelvan.png; do
     [ -f "$root/$file" ] || { echo "missing from the packages: $file"; exit 1; }

@@ -1,21 +1,42 @@
 #include "CommandLine.h"
 
 #include <charconv>
+#include <fstream>
 
 const char* const UsageText =
-    "Usage: kestaro-server [--host 127.0.0.1] [--port 8080] [--db PATH] [--password 2613]\n"
-    "                      [--seed N] [--simulate SECONDS]\n"
+    "Usage: kestaro-server [--host 127.0.0.1] [--port 8080] [--db PATH]\n"
+    "                      [--password-file FILE | --password TEXT] [--seed N]\n"
+    "                      [--simulate SECONDS]\n"
     "\n"
     "A local Kestaro server: certificate requests over HTTP, stored in SQLite.\n"
-    "  --host ADDRESS      address to listen on (default 127.0.0.1)\n"
-    "  --port PORT         port to listen on, 0 for any free port (default 8080)\n"
-    "  --db PATH           database file (default kestaro.db in the working directory)\n"
-    "  --password TEXT     the password of the account \"user\" (default 2613)\n"
-    "  --seed N            fill an empty database with N sample requests\n"
-    "  --simulate SECONDS  add a new pending request every SECONDS seconds\n"
-    "  --help              show this text\n";
+    "\n"
+    "Options:\n"
+    "  --host ADDRESS        address to listen on (default 127.0.0.1)\n"
+    "  --port PORT           port to listen on, 0 for any free port (default 8080)\n"
+    "  --db PATH             database file (default kestaro.db in the working directory)\n"
+    "  --password-file FILE  the password of the account \"user\": the file's first line\n"
+    "  --password TEXT       the same on the command line, where every local user can read it;\n"
+    "                        for demonstrations only\n"
+    "  --seed N              fill an empty database with N sample requests\n"
+    "  --simulate SECONDS    add a new pending request every SECONDS seconds\n"
+    "  --help                show this text and exit\n"
+    "  --version             show the version and exit\n"
+    "\n"
+    "Environment:\n"
+    "  KESTARO_PASSWORD      the password, where neither option gives one (default 2613)\n";
+
+const char* const VersionText = "kestaro-server " KESTARO_VERSION "\n";
 
 namespace {
+
+// The first line of the file, without its line break.
+std::optional<std::string> ReadPasswordFile(const std::string& APath) {
+    std::ifstream file(APath, std::ios::binary);
+    std::string line;
+    if (!file || !std::getline(file, line)) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
 
 bool ReadInt(const std::string& AText, int ALow, int AHigh, int& AValue) {
     const char* end = AText.data() + AText.size();
@@ -26,12 +47,20 @@ bool ReadInt(const std::string& AText, int ALow, int AHigh, int& AValue) {
 }  // namespace
 
 std::optional<TCommandLine> ParseCommandLine(const std::vector<std::string>& AArgs,
-                                             std::string& AError) {
+                                             std::string& AError,
+                                             const char* APasswordFromEnvironment) {
     TCommandLine line;
+    if (APasswordFromEnvironment && *APasswordFromEnvironment)
+        line.Server.Password = APasswordFromEnvironment;
+    std::optional<std::string> passwordFile;
     for (std::size_t i = 0; i < AArgs.size(); ++i) {
         const std::string& option = AArgs[i];
         if (option == "--help" || option == "-h") {
             line.Help = true;
+            continue;
+        }
+        if (option == "--version") {
+            line.Version = true;
             continue;
         }
         if (i + 1 >= AArgs.size()) {
@@ -49,6 +78,8 @@ std::optional<TCommandLine> ParseCommandLine(const std::vector<std::string>& AAr
             line.Server.DatabasePath = value;
         } else if (option == "--password") {
             line.Server.Password = value;
+        } else if (option == "--password-file") {
+            passwordFile = value;
         } else if (option == "--seed") {
             ok = ReadInt(value, 0, 1000000, line.Seed);
         } else if (option == "--simulate") {
@@ -61,6 +92,14 @@ std::optional<TCommandLine> ParseCommandLine(const std::vector<std::string>& AAr
             AError = "invalid value for " + option + ": " + value;
             return std::nullopt;
         }
+    }
+    if (passwordFile) {
+        const auto password = ReadPasswordFile(*passwordFile);
+        if (!password || password->empty()) {
+            AError = "no password in the file " + *passwordFile;
+            return std::nullopt;
+        }
+        line.Server.Password = *password;
     }
     return line;
 }

@@ -1,6 +1,7 @@
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -86,13 +87,14 @@ int Run(const TCommandLine& ALine) {
 
 int main(int argc, char** argv) {
     std::string error;
-    const auto line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), error);
+    const auto line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), error,
+                                       std::getenv("KESTARO_PASSWORD"));
     if (!line) {
         std::fprintf(stderr, "kestaro-server: %s\n\n%s", error.c_str(), UsageText);
         return 2;
     }
-    if (line->Help) {
-        std::fputs(UsageText, stdout);
+    if (line->Help || line->Version) {
+        std::fputs(line->Help ? UsageText : VersionText, stdout);
         return 0;
     }
     try {

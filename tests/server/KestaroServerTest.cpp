@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <fstream>
+
 #include <httplib.h>
 #include <rapidjson/document.h>
 
@@ -334,4 +336,30 @@ TEST(KestaroCommandLine, ReadsOptionsAndRejectsMistakes) {
                                                 {"--bogus", "1"},
                                                 {"--simulate", "5s"}})
         EXPECT_FALSE(ParseCommandLine(bad, error).has_value()) << bad[0];
+}
+
+TEST(KestaroCommandLine, ThePasswordComesFromAFileOrTheEnvironment) {
+    TTempDir dir;
+    std::ofstream(dir.File("pw")) << "from file\r\nsecond line\n";
+    std::ofstream(dir.File("empty")) << "";
+    const std::string file = dir.File("pw");
+    const struct {
+        std::vector<std::string> Args;
+        const char* Environment;
+        std::optional<std::string> Password;  // none: refused
+    } cases[] = {
+        {{}, nullptr, "2613"},
+        {{}, "from env", "from env"},
+        {{"--password", "typed"}, "from env", "typed"},
+        {{"--password-file", file}, "from env", "from file"},
+        {{"--password-file", file, "--password", "typed"}, nullptr, "from file"},
+        {{"--password-file", dir.File("missing")}, nullptr, std::nullopt},
+        {{"--password-file", dir.File("empty")}, nullptr, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        const auto line = ParseCommandLine(c.Args, error, c.Environment);
+        EXPECT_EQ(line ? std::optional(line->Server.Password) : std::nullopt, c.Password)
+            << (c.Args.empty() ? "" : c.Args[0]) << " / " << error;
+    }
 }
