@@ -38,6 +38,7 @@ class Desktop:
     def __init__(self):
         self.work = tempfile.mkdtemp(prefix="kestaro-e2e-")
         self.processes = []
+        self.locked = []
         self.env = dict(os.environ)
         self.env.pop("QT_QPA_PLATFORM", None)
         self.env["XDG_CONFIG_HOME"] = os.path.join(self.work, "config")
@@ -56,6 +57,8 @@ class Desktop:
                 except subprocess.TimeoutExpired:
                     process.kill()
                     process.wait()
+        for folder in self.locked:
+            subprocess.run(["chattr", "-i", folder], capture_output=True)
         shutil.rmtree(self.work, ignore_errors=True)
 
     def run(self, *command):
@@ -186,16 +189,21 @@ def main(client, server_program):
         desktop.keys("Return")  # the message box
         print("ok 4 copy name puts the name on the clipboard")
 
-        # 5. The settings dialog: a changed interval, saved with Enter, is in the file.
-        desktop.click(window, 72, 33)
-        dialog = wait_for(lambda: desktop.windows("--name", "إعدادات الاتصال بالسيرفر"),
-                          "the settings dialog")[0]
-        desktop.click(dialog, 80, 55 + 170)  # the interval box
-        desktop.keys("ctrl+a")
-        desktop.run("xdotool", "type", "7")
-        desktop.keys("Return")
+        # 5. The settings dialog: Enter on its focused Cancel button saves nothing; a changed
+        # interval saved with Enter from its box is in the file.
+        for typed, keys in (("9", ["Tab"] * 4 + ["Return"]), ("7", ["Return"])):
+            desktop.click(window, 72, 33)
+            dialog = wait_for(lambda: desktop.windows("--name", "إعدادات الاتصال بالسيرفر"),
+                              "the settings dialog")[0]
+            desktop.click(dialog, 80, 55 + 170)  # the interval box
+            desktop.keys("ctrl+a")
+            desktop.run("xdotool", "type", typed)
+            desktop.keys(*keys)
+            wait_for(lambda: not desktop.windows("--name", "إعدادات الاتصال بالسيرفر"),
+                     "the dialog to close")
         wait_for(lambda: "PollInterval=7" in open(ini).read(), "the interval in the file")
-        print("ok 5 the settings dialog saves the interval")
+        assert "PollInterval=9" not in open(ini).read()
+        print("ok 5 the settings dialog: Enter on Cancel saves nothing, Enter elsewhere saves")
 
         # 6. The close box hides the window, the program lives on; the tray's exit item ends it.
         desktop.run("xdotool", "windowactivate", "--sync", str(window))
@@ -211,10 +219,42 @@ def main(client, server_program):
         desktop.keys("Up", "Return")
         wait_for(lambda: client_process.poll() is not None, "the program to end")
         print("ok 6 the close box hides; the tray's exit item ends the program")
-        print("6 passed, 0 failed")
+
+        # 7. A copy in a folder it cannot write reads the file beside it and saves to the
+        # user's own file, which then holds the values read.
+        if locked_copy(desktop, client, port):
+            print("ok 7 a copy in a folder it cannot write reads its file and saves to the user's")
+        else:
+            print("skip 7 this file system cannot lock a folder")
+        print("7 passed, 0 failed")
         return 0
     finally:
         desktop.close()
+
+
+def locked_copy(desktop, client, port):
+    folder = os.path.join(desktop.work, "locked")
+    os.makedirs(folder)
+    program = os.path.join(folder, "kestaro-zelvan")
+    shutil.copy(client, program)
+    with open(program + ".ini", "w") as f:
+        f.write(f"[Connection]\nServerHost=127.0.0.1\nServerPort={port}\n"
+                "[Options]\nSoundEnabled=0\n[Display]\nStyleName=Windows10 Dark\n")
+    # Root ignores the permission bits; the immutable attribute holds for root too.
+    if subprocess.run(["chattr", "+i", folder], capture_output=True).returncode != 0:
+        return False
+    desktop.locked.append(folder)
+    own = os.path.join(desktop.env["XDG_CONFIG_HOME"], "kestaro", "kestaro-zelvan.ini")
+    desktop.start(program, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    window = wait_for(lambda: desktop.windows("--name", "طلبات الشهادات المدرسية"),
+                      "the locked copy's window")[0]
+    desktop.click(window, 72, 33)
+    wait_for(lambda: desktop.windows("--name", "إعدادات الاتصال بالسيرفر"), "the settings dialog")
+    desktop.keys("Return")
+    wait_for(lambda: os.path.exists(own) and f"ServerPort={port}" in open(own).read(),
+             "the user's own file with the port read beside the program")
+    assert "StyleName=Windows10 Dark" in open(own).read()
+    return True
 
 
 if __name__ == "__main__":
