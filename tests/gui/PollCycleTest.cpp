@@ -5,6 +5,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include <QApplication>
 #include <QLabel>
@@ -14,13 +15,17 @@
 
 #include "Alerts.h"
 #include "IniFile.h"
+#include "ListView.h"
 #include "LocalKestaro.h"
 #include "MessageBoxes.h"
 #include "RawServer.h"
 #include "SampleRequests.h"
 #include "ScriptedServer.h"
+#include "Shape.h"
+#include "StyleSwitch.h"
 #include "TempDir.h"
 #include "TrayIcon.h"
+#include "WindowColours.h"
 #include "WindowTest.h"
 #include "uMainZelvan.h"
 #include "uSettingsForm.h"
@@ -42,7 +47,11 @@ class TScriptedKestaro {
 public:
     TScriptedKestaro() {
         FServer.Route("/api/login", [](const auto&) { return TReply(200, R"({"token":"t"})"); });
-        FServer.Route("/api/certificates/requests", [](const auto&) { return TReply(200, "[]"); });
+        FServer.Route("/api/certificates/requests", [](const auto&) {
+            return TReply(200, R"([{"id":5,"student_name":"x","status":"pending"}])");
+        });
+        FServer.Route("/api/certificates/requests/update-status",
+                      [](const auto&) { return TReply(200, R"({"success":true})"); });
         FServer.Route("/api/certificates/requests/count", [this](const auto&) {
             std::unique_lock lock(FMutex);
             FHeld.wait_for(lock, std::chrono::seconds(20), [this] { return !FHolding; });
@@ -52,6 +61,7 @@ public:
     ~TScriptedKestaro() { Hold(false); }
     int Port() const { return FServer.Port(); }
     int CountRequests() const { return FServer.CountRequests("/api/certificates/requests/count"); }
+    int ListRequests() const { return FServer.CountRequests("/api/certificates/requests"); }
     void SetCounts(std::string ABody) {
         const std::lock_guard lock(FMutex);
         FCounts = std::move(ABody);
@@ -76,6 +86,12 @@ private:
 
 QColor TextColour(const QLabel* ALabel) {
     return ALabel->palette().color(QPalette::WindowText);
+}
+
+// The indicator's circle as it is painted.
+QColor CircleColour(const TFrmMainZelvan& AWindow) {
+    const QImage image = AWindow.ShapeStatus->grab().toImage();
+    return image.pixelColor(image.width() / 2, image.height() / 2);
 }
 
 }  // namespace
@@ -150,6 +166,7 @@ TEST_F(PollCycle, IndicatorFollowsTheServerAndAFailedFetchKeepsTheList) {
         WaitForCycle(w);
         EXPECT_EQ(w.LblStatusText->text(), QStringLiteral("كلمة المرور غير صحيحة."));
         EXPECT_EQ(TextColour(w.LblStatusText), QColor(191, 30, 30));
+        EXPECT_EQ(CircleColour(w), TWindowColours::Current().NotConnectedCircle);
         EXPECT_EQ(w.LblCountPending->text(), QStringLiteral("في الانتظار: 0"));
     }
     PointAt(port);
@@ -157,6 +174,12 @@ TEST_F(PollCycle, IndicatorFollowsTheServerAndAFailedFetchKeepsTheList) {
     WaitForCycle(w);
     EXPECT_EQ(w.LblStatusText->text(), QStringLiteral("متصل بالسيرفر"));
     EXPECT_EQ(TextColour(w.LblStatusText), QColor(61, 128, 21));
+    EXPECT_EQ(CircleColour(w), TWindowColours::Current().ConnectedCircle);
+    // A style switch while connected keeps the connected state in the new style's colours.
+    ASSERT_TRUE(TStyleSwitch::SetStyle("Windows10 Dark"));
+    EXPECT_EQ(TextColour(w.LblStatusText), TWindowColours::Current().ConnectedText);
+    EXPECT_EQ(CircleColour(w), TWindowColours::Current().ConnectedCircle);
+    TStyleSwitch::SetStyle("Windows");
     EXPECT_EQ(w.LblCountPending->text(), QStringLiteral("في الانتظار: %1").arg(counts.Pending));
     EXPECT_EQ(w.LblCountCompleted->text(), QStringLiteral("منجزة: %1").arg(counts.Completed));
     EXPECT_EQ(w.AllRequests().size(), std::size_t(counts.Pending));
@@ -232,4 +255,63 @@ TEST_F(PollCycle, AnUnreadableReplyShowsOneErrorBoxAtATime) {
     ASSERT_EQ(FBoxes.Shown.size(), 1u) << "the second failure came while the box was open";
     EXPECT_EQ(FBoxes.Shown[0].Kind, TMessageBoxes::TKind::Error);
     EXPECT_FALSE(w.IsPolling());
+    EXPECT_EQ(server.ListRequests(), 0) << "the cycle ends with the error";
+    EXPECT_EQ(w.LblStatusText->text(), QStringLiteral("جاري الاتصال...")) << "left as it was";
+}
+
+TEST_F(PollCycle, OneRequestAddedIsAnnouncedAsOne) {
+    TTempDir data;
+    TLocalKestaro server(data.File("k.db"));
+    server.Store().CreateMany(TSampleRequests(3).History(20));
+    PointAt(server.Port());
+    TFrmMainZelvan w;
+    QSignalSpy balloons(w.TrayIcon, &TTrayIcon::BalloonShown);
+    WaitForCycle(w);
+    server.Store().Create(TSampleRequests(4).Next("2026-12-09 10:00:00"));
+    Refresh(w);
+    ASSERT_EQ(balloons.count(), 1);
+    EXPECT_EQ(balloons[0][1].toString(),
+              QStringLiteral("ورد 1 طلب جديد في قائمة الانتظار بأمانة المدير."));
+}
+
+// The cycle stops before the list, and the transport would call off a transfer started all the
+// same: the test fails only when both guards are gone.
+TEST_F(PollCycle, AWindowClosedDuringTheCountsAsksForNoList) {
+    TScriptedKestaro server;
+    server.SetCounts(5, 0);
+    server.Hold(true);
+    PointAt(server.Port());
+    auto w = std::make_unique<TFrmMainZelvan>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.CountRequests() == 1; }, 10000));
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        server.Hold(false);
+    });
+    w.reset();
+    release.join();
+    QTest::qWait(300);
+    EXPECT_EQ(server.ListRequests(), 0);
+}
+
+TEST_F(PollCycle, AChangeAskedForDuringACycleIsShownRightAfterIt) {
+    TScriptedKestaro server;
+    server.SetCounts(5, 0);
+    std::ofstream(Ini()) << "[Connection]\nServerHost=127.0.0.1\nServerPort=" << server.Port()
+                         << "\n[Options]\nPollInterval=60\n";
+    TFrmMainZelvan w;
+    WaitForCycle(w);
+    for (QPushButton* button : {w.BtnRefresh, w.BtnComplete}) {
+        const int before = server.CountRequests();
+        server.Hold(true);
+        w.TimerPollTimer();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.CountRequests() == before + 1; }, 10000));
+        w.LvRequests->selectionModel()->select(
+            w.LvRequests->model()->index(0, 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        button->click();
+        server.Hold(false);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server.CountRequests() == before + 2; }, 5000))
+            << button->text().toStdString() << ": not left for the next tick a minute away";
+        WaitForCycle(w);
+    }
 }

@@ -6,10 +6,13 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QTest>
 
 #include "Alerts.h"
+#include "CachedTextDelegate.h"
 #include "CounterBox.h"
 #include "ListView.h"
 #include "LocalKestaro.h"
@@ -100,6 +103,10 @@ TEST_F(RequestList, SearchLooksInNameClassRequesterAndIdOnly) {
         {"2011", {}},
         {"منجزة", {}},
         {"100% \"nour\" %1", {"7"}},
+        {"1", {"12", "112", "120", "7"}},  // twice in a record: still one row
+        {"ben3", {}},                      // across the end of one field and the next
+        {"12ali", {}},
+        {"الأب112", {}},  // across the end of one record and the next
     };
     for (const auto& c : cases) {
         w.EdtSearch->setText(QString::fromUtf8(c.Search));
@@ -125,6 +132,59 @@ TEST_F(RequestList, StatusWordAndRowColours) {
         EXPECT_FALSE(model->index(1, column).data(Qt::ForegroundRole).isValid());
         EXPECT_EQ(model->index(2, column).data(Qt::ForegroundRole).value<QColor>(), red);
     }
+}
+
+// The status cell as painted: a flag for pending requests, a tick for completed ones. The rows are
+// selected, so that the only red or green in the cell is the picture's.
+TEST_F(RequestList, PendingRowsShowTheFlagAndCompletedRowsTheTick) {
+    TListServer server;
+    PointAt(server.FServer.Port());
+    TFrmMainZelvan w;
+    WaitForCycle(w);
+    w.PnlBoxTotalClick();
+    WaitForCycle(w);
+    w.show();
+    const auto pixels = [&](int ARow) {
+        Select(w, ARow);
+        const QRect cell = w.LvRequests->visualRect(w.LvRequests->model()->index(ARow, 6));
+        const QImage image = w.LvRequests->viewport()->grab(cell).toImage();
+        int red = 0, green = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                red += c.red() > 150 && c.green() < 90 && c.blue() < 90;
+                green += c.green() > 120 && c.green() > c.red() + 50 && c.green() > c.blue() + 20;
+            }
+        return std::pair(red, green);
+    };
+    const auto [pendingRed, pendingGreen] = pixels(0);
+    const auto [completedRed, completedGreen] = pixels(1);
+    EXPECT_GT(pendingRed, 5);
+    EXPECT_EQ(pendingGreen, 0);
+    EXPECT_GT(completedGreen, 5);
+    EXPECT_EQ(completedRed, 0);
+}
+
+TEST(CachedTextDelegate, ATextIsElidedForTheWidthItIsPaintedAt) {
+    QStandardItemModel model(1, 1);
+    model.setData(model.index(0, 0), QString(60, u'ش'));
+    TCachedTextDelegate delegate;
+    QImage image(400, 24, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QStyleOptionViewItem option;
+    option.font = QApplication::font();
+    option.fontMetrics = QFontMetrics(option.font);
+    option.palette.setColor(QPalette::Text, Qt::black);
+    QPainter painter(&image);
+    for (const QRect& cell : {QRect(0, 0, 400, 24), QRect(300, 0, 60, 24)}) {
+        image.fill(Qt::white);
+        option.rect = cell;
+        delegate.paint(&painter, option, model.index(0, 0));
+    }
+    painter.end();
+    for (int x = 0; x < 300; ++x)
+        for (int y = 0; y < image.height(); ++y)
+            ASSERT_EQ(image.pixelColor(x, y), QColor(Qt::white)) << "ink left of the cell at " << x;
 }
 
 TEST_F(RequestList, BoxesShowTheFilterAndALabelClickIsABoxClick) {
