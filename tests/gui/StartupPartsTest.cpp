@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -108,6 +112,29 @@ TEST(SingleInstance, ALeftoverSocketOfAnEndedCopyDoesNotBlock) {
     }
     TSingleInstance next(ini);
     EXPECT_TRUE(next.Claim());
+}
+
+TEST(SingleInstance, ACopyThatWasKilledLeavesNoLockBehind) {
+    TTempDir dir;
+    const QString ini = QString::fromStdString(dir.File("k.ini"));
+    // A copy killed outright leaves its socket file; nothing of it answers there any more.
+    const pid_t killed = fork();
+    ASSERT_GE(killed, 0);
+    if (killed == 0) {
+        TSingleInstance copy(ini);
+        copy.Claim();
+        ::kill(::getpid(), SIGKILL);
+    }
+    int status = 0;
+    ::waitpid(killed, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    TSingleInstance next(ini);
+    EXPECT_TRUE(next.Claim()) << "the next copy becomes the one instance";
+    QSignalSpy shown(&next, &TSingleInstance::ShowRequested);
+    TSingleInstance third(ini);
+    EXPECT_FALSE(third.Claim());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return shown.count() == 1; })) << "and shows its window";
 }
 
 TEST(SettingsForm, LoadConfigFormsReadTheSameFile) {
