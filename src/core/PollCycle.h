@@ -1,13 +1,11 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
-#include <memory>
 
 #include <QObject>
 #include <QString>
-#include <QThread>
 
+#include "ServerWorker.h"
 #include "uZelvanApi.h"
 
 // What one poll cycle asks the server, copied from the window when the cycle starts.
@@ -37,17 +35,15 @@ struct TPollList {
     QString Error;
 };
 
-// Runs poll cycles (the counts, then the list) on a thread of its own, so that a slow or silent
-// server never holds up the window. The results come back on the thread that owns this object,
-// in order: CountsArrived then ListArrived; Raised instead of either when its request raised an
-// error, which ends the cycle. One cycle at a time: Start must not be called again before the
-// last signal of the previous cycle.
+// Runs poll cycles (the counts, then the list) on a server worker of its own, so that a slow or
+// silent server never holds up the window. The results come back on the thread that owns this
+// object, in order: CountsArrived then ListArrived; Raised instead of either when its request
+// raised an error, which ends the cycle. One cycle at a time: Start must not be called again before
+// the last signal of the previous cycle.
 class TPollCycle : public QObject {
     Q_OBJECT
 public:
-    explicit TPollCycle(QObject* AParent = nullptr);
-    // Calls off the transfers of a running cycle and waits for the thread, about a second at most.
-    ~TPollCycle() override;
+    explicit TPollCycle(QObject* AParent = nullptr) : QObject(AParent) {}
 
     void Start(TPollQuery AQuery);
 
@@ -60,11 +56,6 @@ signals:
 
 private:
     void Run(const TPollQuery& AQuery);
-    // Hands AEmit over to this object's own thread.
-    template <typename F>
-    void Deliver(F&& AEmit);
 
-    QThread FThread;
-    QObject* FWorker;  // lives on FThread; the cycles run in its event queue
-    std::atomic<bool> FCancelled = false;
+    TServerWorker FWorker;
 };

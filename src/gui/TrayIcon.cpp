@@ -15,6 +15,7 @@ TTrayIcon::TTrayIcon(QObject* AParent)
             [this](QSystemTrayIcon::ActivationReason AReason) {
                 if (AReason == QSystemTrayIcon::DoubleClick) emit DoubleClicked();
             });
+    connect(FIcon, &QSystemTrayIcon::messageClicked, this, &TTrayIcon::BalloonClicked);
     FRetry.setInterval(RetryMilliseconds);
     connect(&FRetry, &QTimer::timeout, this, &TTrayIcon::TryShow);
 }
@@ -53,6 +54,14 @@ void TTrayIcon::SetIcon(const QIcon& AIcon) {
 
 void TTrayIcon::SetToolTip(const QString& AText) {
     FIcon->setToolTip(AText);
+}
+
+QIcon TTrayIcon::Icon() const {
+    return FIcon->icon();
+}
+
+QString TTrayIcon::ToolTip() const {
+    return FIcon->toolTip();
 }
 
 void TTrayIcon::SetMenu(QMenu* AMenu) {

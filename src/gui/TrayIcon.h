@@ -22,6 +22,8 @@ public:
 
     void SetIcon(const QIcon& AIcon);
     void SetToolTip(const QString& AText);
+    QIcon Icon() const;
+    QString ToolTip() const;
     void SetMenu(QMenu* AMenu);
     // Whether the icon is in a tray, so that a window hidden there can be brought back.
     bool IsAvailable() const;
@@ -33,6 +35,8 @@ public:
 
 signals:
     void DoubleClicked();
+    // The user clicked the balloon, where the desktop reports it.
+    void BalloonClicked();
     void BalloonShown(const QString& ATitle, const QString& AText);
 
 private:

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 
 #include "Alerts.h"
@@ -27,12 +28,14 @@
 #include "MessageBoxes.h"
 #include "PollCycle.h"
 #include "RequestListModel.h"
+#include "ServerWorker.h"
 #include "Shape.h"
 #include "Startup.h"
 #include "StatusCellDelegate.h"
 #include "StyleSwitch.h"
 #include "TextRules.h"
 #include "TrayIcon.h"
+#include "TrayStatus.h"
 #include "WindowColours.h"
 #include "ZelvanConfig.h"
 #include "uSettingsForm.h"
@@ -99,7 +102,8 @@ TFrmMainZelvan::TFrmMainZelvan(QWidget* AParent) : QWidget(AParent) {
 
 TFrmMainZelvan::~TFrmMainZelvan() {
     TimerPoll->stop();
-    // Calls off a cycle still waiting on the server, so the program ends promptly even then.
+    // Calls off what still waits on the server, so the program ends promptly even then.
+    delete FExchanges;
     delete FPollCycle;
 }
 
@@ -136,14 +140,39 @@ void TFrmMainZelvan::BuildLayout() {
     connect(BtnRevert, &QPushButton::clicked, this, &TFrmMainZelvan::BtnRevertClick);
     connect(BtnCopyName, &QPushButton::clicked, this, &TFrmMainZelvan::BtnCopyNameClick);
     connect(BtnDelete, &QPushButton::clicked, this, &TFrmMainZelvan::BtnDeleteClick);
+    BuildKeyboardAndNames();
     setTabOrder(BtnSound, BtnRefresh);
     setTabOrder(BtnRefresh, BtnSettings);
-    setTabOrder(BtnSettings, EdtSearch);
+    setTabOrder(BtnSettings, PnlBoxPending);
+    setTabOrder(PnlBoxPending, PnlBoxCompleted);
+    setTabOrder(PnlBoxCompleted, PnlBoxTotal);
+    setTabOrder(PnlBoxTotal, EdtSearch);
     setTabOrder(EdtSearch, LvRequests);
     setTabOrder(LvRequests, BtnComplete);
     setTabOrder(BtnComplete, BtnRevert);
     setTabOrder(BtnRevert, BtnCopyName);
     setTabOrder(BtnCopyName, BtnDelete);
+}
+
+// What a person who works from the keyboard or with a screen reader expects: Enter presses the
+// focused button, F5 refreshes, Ctrl+F goes to the search and Esc there clears it, and every
+// control that takes the focus tells its name.
+void TFrmMainZelvan::BuildKeyboardAndNames() {
+    for (QPushButton* button :
+         {BtnSound, BtnRefresh, BtnSettings, BtnComplete, BtnRevert, BtnCopyName, BtnDelete})
+        button->setAutoDefault(true);
+    auto* refresh = new QShortcut(QKeySequence(Qt::Key_F5), this);
+    connect(refresh, &QShortcut::activated, this, &TFrmMainZelvan::BtnRefreshClick);
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        EdtSearch->setFocus(Qt::ShortcutFocusReason);
+        EdtSearch->selectAll();
+    });
+    auto* clear = new QShortcut(QKeySequence(Qt::Key_Escape), EdtSearch);
+    clear->setContext(Qt::WidgetShortcut);
+    connect(clear, &QShortcut::activated, EdtSearch, &QLineEdit::clear);
+    EdtSearch->setAccessibleName(QStringLiteral("بحث سريع عن تلميذ"));
+    LvRequests->setAccessibleName(QStringLiteral("طلبات الشهادات"));
 }
 
 void TFrmMainZelvan::BuildTopBar() {
@@ -267,6 +296,8 @@ void TFrmMainZelvan::FormCreate() {
     connect(FPollCycle, &TPollCycle::CountsArrived, this, &TFrmMainZelvan::PollCountsArrived);
     connect(FPollCycle, &TPollCycle::ListArrived, this, &TFrmMainZelvan::PollListArrived);
     connect(FPollCycle, &TPollCycle::Raised, this, &TFrmMainZelvan::PollRaised);
+    FExchanges = new TServerWorker(this);
+    connect(TrayIcon, &TTrayIcon::BalloonClicked, this, &TFrmMainZelvan::TrayBalloonClick);
     FCurrentFilter = QStringLiteral("pending");
     FLastSeenMaxID = 0;
     FIsPolling = false;
@@ -295,8 +326,9 @@ void TFrmMainZelvan::LoadIcons() {
     if (!icon.isNull()) {  // otherwise the window keeps the icons it has
         setWindowIcon(icon);
         QApplication::setWindowIcon(icon);
-        TrayIcon->SetIcon(icon);
+        FProgramIcon = icon;
     }
+    UpdateTray();
 }
 
 void TFrmMainZelvan::SetRunTimeCaptions() {
@@ -323,14 +355,48 @@ void TFrmMainZelvan::ReloadConfig() {
 }
 
 void TFrmMainZelvan::SetConnectionStatus(bool AConnected, const QString& AText) {
-    FConnected = AConnected;
-    const TWindowColours& colours = TWindowColours::Current();
-    ShapeStatus->SetBrushColor(AConnected ? colours.ConnectedCircle : colours.NotConnectedCircle);
-    PaintText(LblStatusText, AConnected ? colours.ConnectedText : colours.NotConnectedText);
+    FLink = AConnected ? TLink::Connected : TLink::NotConnected;
     if (AConnected)
-        LblStatusText->setText(QStringLiteral("متصل بالسيرفر"));
+        FStatusText = QStringLiteral("متصل بالسيرفر");
     else
-        LblStatusText->setText(AText.isEmpty() ? QStringLiteral("غير متصل بالسيرفر") : AText);
+        FStatusText = AText.isEmpty() ? QStringLiteral("غير متصل بالسيرفر") : AText;
+    PaintStatus();
+}
+
+void TFrmMainZelvan::ShowWaiting() {
+    FLink = TLink::Waiting;
+    FStatusText = QStringLiteral("بانتظار رد السيرفر...");
+    PaintStatus();
+}
+
+// The label is narrow: a long reason is cut at its end, and the whole of it is in the tooltips
+// of the indicator and of the tray icon.
+void TFrmMainZelvan::PaintStatus() {
+    const TWindowColours& c = TWindowColours::Current();
+    const bool connected = FLink == TLink::Connected;
+    const bool lost = FLink == TLink::NotConnected;
+    ShapeStatus->SetBrushColor(connected ? c.ConnectedCircle
+                               : lost    ? c.NotConnectedCircle
+                                         : c.IdleCircle);
+    PaintText(LblStatusText, connected ? c.ConnectedText : lost ? c.NotConnectedText : c.IdleText);
+    const QString text = FLink == TLink::Unknown ? QStringLiteral("جاري الاتصال...") : FStatusText;
+    LblStatusText->setText(
+        LblStatusText->fontMetrics().elidedText(text, Qt::ElideRight, LblStatusText->width()));
+    LblStatusText->setToolTip(text);
+    ShapeStatus->setToolTip(text);
+    LblStatusText->setAccessibleName(QStringLiteral("حالة الاتصال: ") + text);
+    UpdateTray();
+}
+
+void TFrmMainZelvan::UpdateTray() {
+    TTrayStatus status;
+    status.Pending = FCountPending;
+    status.Completed = FCountCompleted;
+    status.Total = FCountTotal;
+    status.Reachable = FLink != TLink::NotConnected;
+    status.Status = FLink == TLink::Unknown ? QStringLiteral("جاري الاتصال...") : FStatusText;
+    if (!FProgramIcon.isNull()) TrayIcon->SetIcon(status.Icon(FProgramIcon));
+    TrayIcon->SetToolTip(status.ToolTip(TMessageBoxes::ApplicationTitle()));
 }
 
 // The colours the window paints itself, for the style in effect; run again after every switch.
@@ -346,12 +412,7 @@ void TFrmMainZelvan::ApplyColours() {
     PaintText(LblCountCompleted, c.CompletedText);
     PaintText(LblCountTotal, c.TotalText);
     SetTextColour(BtnComplete, c.Complete);
-    if (FConnected) {
-        SetConnectionStatus(*FConnected, LblStatusText->text());
-    } else {
-        ShapeStatus->SetBrushColor(c.IdleCircle);
-        PaintText(LblStatusText, c.IdleText);
-    }
+    PaintStatus();
     UpdateSoundButton();
     UpdateFilterBoxes();
     LvRequests->viewport()->update();
@@ -473,30 +534,44 @@ void TFrmMainZelvan::EdtSearchChange() {
 
 // Nothing is changed here first: the server's state comes back with the poll.
 void TFrmMainZelvan::ChangeSelectedStatus(const QString& AStatus) {
+    if (FChanging) return;  // the click before is still on its way
     QString name, className;
     const std::int32_t id = GetSelectedRequest(name, className);
     if (id == 0) {
         TMessageBoxes::ShowMessage(this, MsgSelectRequest);
         return;
     }
-    ChangeOnServer(QStringLiteral("فشل تحديث الطلب: "), [&](QString& AError) {
-        return TZelvanApi::UpdateRequestStatus(FServerHost, FServerPort, FServerPassword, id,
-                                               AStatus, Secretariat, AError);
-    });
+    ChangeOnServer(QStringLiteral("فشل تحديث الطلب: "),
+                   [host = FServerHost, port = FServerPort, password = FServerPassword, id,
+                    status = AStatus](QString& AError) {
+                       return TZelvanApi::UpdateRequestStatus(host, port, password, id, status,
+                                                              Secretariat, AError);
+                   });
 }
 
-// The server is asked at once, under the busy cursor; on success the poll that follows shows its
-// state (and keeps the busy cursor until it is shown), on failure the reason follows APrefix.
-void TFrmMainZelvan::ChangeOnServer(const QString& APrefix,
-                                    const std::function<bool(QString&)>& AChange) {
-    RunGuarded(this, [&] {
-        const TBusyCursor busy;
-        QString error;
-        if (AChange(error))
-            PollServer(true);
-        else
-            TMessageBoxes::ShowMessage(this, APrefix + error);
-    });
+// The server is asked on the actions' worker, under the busy cursor, while the window answers;
+// on success the poll that follows shows its state (and keeps the busy cursor until it is
+// shown), on failure the reason follows APrefix.
+void TFrmMainZelvan::ChangeOnServer(const QString& APrefix, std::function<bool(QString&)> AChange) {
+    using TResult = std::pair<bool, QString>;
+    FChanging = true;
+    FChangeCursor = std::make_unique<TBusyCursor>();
+    FExchanges->Run<TResult>(
+        [change = std::move(AChange)] {
+            QString error;
+            const bool done = change(error);
+            return TResult(done, error);
+        },
+        [this, prefix = APrefix](TOutcome<TResult> AOutcome) {
+            FChanging = false;
+            const bool done = AOutcome.Value && AOutcome.Value->first;
+            if (done) PollServer(true);  // takes the busy cursor over before this one goes
+            FChangeCursor.reset();
+            if (!AOutcome.Raised.isEmpty())
+                TMessageBoxes::ShowError(this, AOutcome.Raised);
+            else if (!done)
+                TMessageBoxes::ShowMessage(this, prefix + AOutcome.Value->second);
+        });
 }
 
 void TFrmMainZelvan::BtnCompleteClick() {
@@ -523,6 +598,7 @@ void TFrmMainZelvan::LvRequestsDblClick() {
 }
 
 void TFrmMainZelvan::BtnDeleteClick() {
+    if (FChanging) return;
     QString name, className;
     const std::int32_t id = GetSelectedRequest(name, className);
     if (id == 0) {
@@ -532,9 +608,11 @@ void TFrmMainZelvan::BtnDeleteClick() {
     if (!TMessageBoxes::Confirm(this, QStringLiteral("هل أنت متأكد من حذف طلب التلميذ \"") + name +
                                           QStringLiteral("\" نهائياً؟")))
         return;
-    ChangeOnServer(QStringLiteral("فشل حذف الطلب: "), [&](QString& AError) {
-        return TZelvanApi::DeleteRequest(FServerHost, FServerPort, FServerPassword, id, AError);
-    });
+    ChangeOnServer(
+        QStringLiteral("فشل حذف الطلب: "),
+        [host = FServerHost, port = FServerPort, password = FServerPassword, id](QString& AError) {
+            return TZelvanApi::DeleteRequest(host, port, password, id, AError);
+        });
 }
 
 // ---- the poll cycle ----
@@ -559,6 +637,9 @@ void TFrmMainZelvan::PollCountsArrived(const TPollCounts& ACounts) {
             false, ACounts.Error.isEmpty() ? QStringLiteral("فشل الاتصال") : ACounts.Error);
         return;
     }
+    FCountPending = ACounts.Pending;
+    FCountCompleted = ACounts.Completed;
+    FCountTotal = ACounts.Total;
     SetConnectionStatus(true, QString());
     LblCountPending->setText(QStringLiteral("في الانتظار: %1").arg(ACounts.Pending));
     LblCountCompleted->setText(QStringLiteral("منجزة: %1").arg(ACounts.Completed));
@@ -600,8 +681,13 @@ void TFrmMainZelvan::EndPollCycle() {
     PollServer(busy);
 }
 
+// A tick never queues a cycle; one that finds the last still waiting says so at once, rather
+// than leave the indicator green until the transport gives up.
 void TFrmMainZelvan::TimerPollTimer() {
-    if (!FIsPolling) PollServer(false);
+    if (FIsPolling)
+        ShowWaiting();
+    else
+        PollServer(false);
 }
 
 void TFrmMainZelvan::BtnRefreshClick() {
@@ -662,6 +748,20 @@ void TFrmMainZelvan::TrayIconDblClick() {
 
 void TFrmMainZelvan::MniShowClick() {
     TrayIconDblClick();
+}
+
+void TFrmMainZelvan::TrayBalloonClick() {
+    TrayIconDblClick();
+    if (FCurrentFilter != u"pending") {
+        PnlBoxPendingClick();
+        // The list of pending requests comes with that cycle; the newest is chosen then.
+        connect(this, &TFrmMainZelvan::PollFinished, this, &TFrmMainZelvan::TrayBalloonClick,
+                Qt::SingleShotConnection);
+        return;
+    }
+    std::int32_t newest = 0;
+    for (const TCertRequestItem& request : FAllRequests) newest = std::max(newest, request.ID);
+    if (newest != 0) SelectRequest(newest);
 }
 
 void TFrmMainZelvan::MniExitClick() {

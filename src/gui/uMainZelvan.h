@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include <QIcon>
 #include <QList>
 #include <QPixmap>
 #include <QWidget>
@@ -24,6 +25,7 @@ struct TPollCounts;
 struct TPollList;
 class TListView;
 class TRequestListModel;
+class TServerWorker;
 class TShape;
 class TTrayIcon;
 
@@ -77,6 +79,8 @@ public:
     const QString& CurrentFilter() const { return FCurrentFilter; }
     std::int32_t LastSeenMaxID() const { return FLastSeenMaxID; }
     bool IsPolling() const { return FIsPolling; }
+    // An action (a status change, a delete) is waiting for the server.
+    bool IsChanging() const { return FChanging; }
     const TCertRequestList& AllRequests() const { return FAllRequests; }
 
     void LayoutStatBoxes();
@@ -104,6 +108,8 @@ public slots:
     void BtnCopyNameClick();
     void LvRequestsDblClick();
     void BtnDeleteClick();
+    // Clicking the new-request balloon: the window with the pending requests, the newest chosen.
+    void TrayBalloonClick();
 
 protected:
     void closeEvent(QCloseEvent* AEvent) override;    // FormClose
@@ -124,7 +130,12 @@ private:
     void SetRunTimeCaptions();
     void ReloadConfig();
     void ApplyColours();
+    void BuildKeyboardAndNames();
     void SetConnectionStatus(bool AConnected, const QString& AText);
+    // The cycle still waits on the server when the next one is due: the indicator says so.
+    void ShowWaiting();
+    void PaintStatus();
+    void UpdateTray();
     void UpdateSoundButton();
     void PlayAlertSound();
     void UpdateFilterBoxes();
@@ -137,7 +148,8 @@ private:
     void SelectRequest(std::int32_t AID);
     void SetFilter(const QString& AWord);
     void ChangeSelectedStatus(const QString& AStatus);
-    void ChangeOnServer(const QString& APrefix, const std::function<bool(QString&)>& AChange);
+    // Runs AChange (which must hold copies of what it needs) on the actions' worker.
+    void ChangeOnServer(const QString& APrefix, std::function<bool(QString&)> AChange);
     void HideToTray(bool AWithBalloon);
 
     // A cycle asks the server on a thread of its own and hands its results back here: the
@@ -150,11 +162,18 @@ private:
 
     TRequestListModel* FRequestModel = nullptr;
     TPollCycle* FPollCycle = nullptr;
+    TServerWorker* FExchanges = nullptr;         // the actions' way to the server
+    std::unique_ptr<TBusyCursor> FChangeCursor;  // while an action waits on the server
+    bool FChanging = false;
     std::unique_ptr<TBusyCursor> FPollCursor;  // the busy cursor of the running cycle, if asked
     bool FPollAgain = false;      // a change the user made came during a cycle: poll once more
     bool FPollAgainBusy = false;  // ... with the busy cursor
     bool FShowingPollError = false;
-    std::optional<bool> FConnected;  // the indicator's state; none before the first cycle
+    enum class TLink { Unknown, Connected, NotConnected, Waiting };
+    TLink FLink = TLink::Unknown;  // the indicator's state
+    QString FStatusText;           // the indicator's whole text
+    int FCountPending = 0, FCountCompleted = 0, FCountTotal = 0;
+    QIcon FProgramIcon;
     QString FServerHost;
     std::int32_t FServerPort = 80;
     QString FServerPassword;

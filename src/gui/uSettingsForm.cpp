@@ -13,6 +13,7 @@
 #include "BusyCursor.h"
 #include "IniFile.h"
 #include "MessageBoxes.h"
+#include "ServerWorker.h"
 #include "StyleSwitch.h"
 #include "TextRules.h"
 #include "WindowColours.h"
@@ -63,6 +64,11 @@ QString TrimmedText(const QLineEdit* ABox) {
 TFrmSettings::TFrmSettings(QWidget* AParent) : QDialog(AParent) {
     BuildLayout();
     FormCreate();
+}
+
+// The worker goes first: a test still waiting is called off before the busy cursor goes.
+TFrmSettings::~TFrmSettings() {
+    delete FTestWorker;
 }
 
 void TFrmSettings::BuildLayout() {
@@ -178,19 +184,31 @@ void TFrmSettings::SetAutoStart(bool AEnable) {
         throw EZelvanError(std::string("Failed to set data for '") + TAutoStart::EntryName + "'");
 }
 
+// The test runs on a worker while the dialog answers: Cancel or the close box give up on it.
 void TFrmSettings::BtnTestClick() {
-    const QString host = TrimmedText(EdtHost);
-    const std::int32_t port = NumberOf(EdtPort, 80);
-    const QString password = TrimmedText(EdtPassword);
-    RunGuarded(this, [&] {
-        const TBusyCursor busy;
-        QString error;
-        if (TZelvanApi::TestConnection(host, port, password, error))
-            TMessageBoxes::ShowMessage(
-                this, QStringLiteral("تم الاتصال بسيرفر Kestaro وتأكيد كلمة المرور بنجاح!"));
-        else
-            TMessageBoxes::ShowMessage(this, QStringLiteral("فشل الاتصال بالسيرفر:\r\n") + error);
-    });
+    if (IsTesting()) return;
+    using TResult = std::pair<bool, QString>;
+    if (!FTestWorker) FTestWorker = new TServerWorker(this);
+    FTestCursor = std::make_unique<TBusyCursor>();
+    FTestWorker->Run<TResult>(
+        [host = TrimmedText(EdtHost), port = NumberOf(EdtPort, 80),
+         password = TrimmedText(EdtPassword)] {
+            QString error;
+            const bool done = TZelvanApi::TestConnection(host, port, password, error);
+            return TResult(done, error);
+        },
+        [this](TOutcome<TResult> AOutcome) {
+            if (!IsTesting()) return;  // given up when the dialog closed
+            FTestCursor.reset();
+            if (!AOutcome.Value)
+                TMessageBoxes::ShowError(this, AOutcome.Raised);
+            else if (AOutcome.Value->first)
+                TMessageBoxes::ShowMessage(
+                    this, QStringLiteral("تم الاتصال بسيرفر Kestaro وتأكيد كلمة المرور بنجاح!"));
+            else
+                TMessageBoxes::ShowMessage(
+                    this, QStringLiteral("فشل الاتصال بالسيرفر:\r\n") + AOutcome.Value->second);
+        });
 }
 
 void TFrmSettings::SaveSettings() {
@@ -216,6 +234,13 @@ void TFrmSettings::BtnSaveClick() {
 
 void TFrmSettings::BtnCancelClick() {
     reject();
+}
+
+// However the dialog closes (Save, Cancel, Esc, the close box), a test still waiting is given up:
+// its answer is no longer wanted, and the cursor is the default again.
+void TFrmSettings::done(int AResult) {
+    FTestCursor.reset();
+    QDialog::done(AResult);
 }
 
 void TFrmSettings::SetIniPathForTesting(const QString& APath) {

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include <QDialog>
 #include <QString>
 
 class QCheckBox;
+class TBusyCursor;
+class TServerWorker;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -19,6 +22,9 @@ class TFrmSettings : public QDialog {
     Q_OBJECT
 public:
     explicit TFrmSettings(QWidget* AParent = nullptr);
+    ~TFrmSettings() override;
+    // A connection test is waiting for the server.
+    bool IsTesting() const { return FTestCursor != nullptr; }
 
     // The executable's path with its extension replaced by ".ini"; where the executable's folder
     // cannot be written, the same name in the user's configuration folder once a save made it.
@@ -61,6 +67,8 @@ public:
     QPushButton* BtnSave;
     QPushButton* BtnCancel;
 
+    void done(int AResult) override;
+
 public slots:
     void BtnTestClick();
     void BtnSaveClick();
@@ -76,4 +84,8 @@ private:
     static void SetAutoStart(bool AEnable);
 
     QString FIniPath;
+    // The connection test waits on a worker of the dialog's own; closing the dialog gives up on
+    // it, and the busy cursor goes with the dialog.
+    TServerWorker* FTestWorker = nullptr;
+    std::unique_ptr<TBusyCursor> FTestCursor;
 };

@@ -54,7 +54,7 @@ TEST_F(MainWindow, CreationSetsCaptionsAndHidesWhatIsNeverShown) {
     EXPECT_EQ(w.BtnCopyName->text(), QStringLiteral("📋 نسخ اسم التلميذ"));
     EXPECT_EQ(w.BtnDelete->text(), QStringLiteral("🗑 حذف الطلب"));
     EXPECT_EQ(w.BtnSound->text(), QStringLiteral("الصوت: مفعّل 🔔"));
-    EXPECT_EQ(w.LblStatusText->text(), QStringLiteral("جاري الاتصال..."));
+    EXPECT_EQ(w.LblStatusText->toolTip(), QStringLiteral("جاري الاتصال..."));
     EXPECT_EQ(w.LblCountPending->text(), QStringLiteral("في الانتظار: 0"));
     EXPECT_EQ(w.LblCountCompleted->text(), QStringLiteral("منجزة: 0"));
     EXPECT_EQ(w.LblCountTotal->text(), QStringLiteral("الإجمالي: 0"));

@@ -272,6 +272,7 @@ TEST_F(RequestList, CopyNameAndDeleteUseTheNameUnchanged) {
 
     FBoxes.Answers.push_back(true);
     w.BtnDeleteClick();
+    WaitForCycle(w);
     ASSERT_EQ(FBoxes.Shown.size(), 4u);
     EXPECT_EQ(FBoxes.Shown[3].Text, QStringLiteral("فشل حذف الطلب: مرفوض"));
     EXPECT_EQ(server.FServer.Requests().back().Body, R"({"id":7})");
@@ -326,6 +327,7 @@ TEST_F(RequestList, ARefusedChangeShowsThePrefixAndTheServersReason) {
     Select(w, 1);
     const int polls = server.FServer.CountRequests("/api/certificates/requests/count");
     w.BtnRevert->click();
+    WaitForCycle(w);
     ASSERT_EQ(FBoxes.Shown.size(), 1u);
     EXPECT_EQ(FBoxes.Shown[0].Text, QStringLiteral("فشل تحديث الطلب: "));
     EXPECT_EQ(server.FServer.Requests().back().Body,

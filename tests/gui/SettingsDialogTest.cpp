@@ -214,8 +214,10 @@ TEST_F(SettingsDialog, TestButtonReportsAndCancelChangesNothing) {
     dialog.EdtPort->setText(QString::number(server.Port()));
     dialog.EdtPassword->setText(" 2613\t");  // trimmed as Save trims it
     dialog.BtnTest->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.IsTesting(); }));
     dialog.EdtPassword->setText("wrong");
     dialog.BtnTest->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.IsTesting(); }));
     ASSERT_EQ(FBoxes.Shown.size(), 2u);
     EXPECT_EQ(FBoxes.Shown[0].Text,
               QStringLiteral("تم الاتصال بسيرفر Kestaro وتأكيد كلمة المرور بنجاح!"));
@@ -250,6 +252,7 @@ TEST_F(SettingsDialog, EnterPressesTheFocusedButtonAndSaveOnlyFromElsewhere) {
         dialog.show();
         focus->setFocus();
         QTest::keyClick(focus, Qt::Key_Return);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog.IsTesting(); }));
         EXPECT_EQ(dialog.result(), c.Result) << focus->objectName().toStdString();
         EXPECT_EQ(FBoxes.Shown.size(), c.Boxes);
         EXPECT_EQ(std::filesystem::exists(Ini()), c.Result == QDialog::Accepted);

@@ -33,7 +33,8 @@ protected:
                              << "\nPassword=" << APassword << "\n";
     }
     static void WaitForCycle(const TFrmMainZelvan& AWindow) {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !AWindow.IsPolling(); }, 20000));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return !AWindow.IsPolling() && !AWindow.IsChanging(); }, 20000));
     }
 
     TTempDir FDir;
