@@ -110,6 +110,13 @@ void TFrmSettings::BuildLayout() {
     BtnSave->setDefault(true);
     BtnCancel = Place(new QPushButton(PnlFooter), {110, 15, 100, 32});
 
+    // A screen reader names each box by the label above it.
+    LblHost->setBuddy(EdtHost);
+    LblPort->setBuddy(EdtPort);
+    LblPassword->setBuddy(EdtPassword);
+    LblTheme->setBuddy(CmbTheme);
+    LblInterval->setBuddy(EdtInterval);
+
     QWidget* const order[] = {EdtHost,     EdtPort,  EdtPassword,  BtnTest, CmbTheme,
                               EdtInterval, ChkSound, ChkAutoStart, BtnSave, BtnCancel};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);

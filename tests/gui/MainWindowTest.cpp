@@ -4,6 +4,7 @@
 #include <fstream>
 #include <limits>
 
+#include <QAccessible>
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
@@ -21,6 +22,7 @@
 #include "Startup.h"
 #include "TempDir.h"
 #include "TrayIcon.h"
+#include "TrayStatus.h"
 #include "WindowTest.h"
 #include "uMainZelvan.h"
 #include "uSettingsForm.h"
@@ -261,4 +263,78 @@ TEST_F(MainWindow, ExitFromTheTrayEndsTheLoopWithoutAsking) {
     EXPECT_FALSE(w.TimerPoll->isActive());
     EXPECT_EQ(balloons.count(), 0);
     EXPECT_TRUE(FBoxes.Shown.empty());
+}
+
+TEST_F(MainWindow, TheCounterBoxesAreReachedAndChosenFromTheKeyboard) {
+    TFrmMainZelvan w;
+    w.show();
+    QApplication::setActiveWindow(&w);
+    w.BtnSettings->setFocus();
+    const struct {
+        TCounterBox* Box;
+        const char* Filter;
+    } boxes[] = {
+        {w.PnlBoxPending, "pending"}, {w.PnlBoxCompleted, "completed"}, {w.PnlBoxTotal, "all"}};
+    for (const auto& box : boxes) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), box.Box);
+        QTest::keyClick(box.Box, Qt::Key_Space);
+        EXPECT_EQ(w.CurrentFilter(), box.Filter);
+        QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(box.Box);
+        EXPECT_EQ(reader->role(), QAccessible::RadioButton);
+        EXPECT_EQ(reader->text(QAccessible::Name), box.Box->Label()->text());
+        EXPECT_TRUE(reader->state().checked);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), w.EdtSearch);
+}
+
+// Every control that takes the focus tells a screen reader its name.
+TEST_F(MainWindow, EveryFocusableControlHasAName) {
+    TFrmMainZelvan w;
+    TFrmSettings dialog;
+    for (QWidget* window : {static_cast<QWidget*>(&w), static_cast<QWidget*>(&dialog)}) {
+        for (QWidget* control : window->findChildren<QWidget*>()) {
+            if (control->focusPolicy() == Qt::NoFocus || !control->isVisibleTo(window) ||
+                control->focusProxy())
+                continue;
+            QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(control);
+            ASSERT_NE(reader, nullptr);
+            EXPECT_FALSE(reader->text(QAccessible::Name).trimmed().isEmpty())
+                << control->metaObject()->className() << " in "
+                << window->objectName().toStdString();
+        }
+    }
+}
+
+TEST(TrayStatus, TheIconCarriesThePendingCountAndTheTooltipTheState) {
+    QPixmap white(32, 32);
+    white.fill(Qt::white);
+    const QIcon program(white);
+    const struct {
+        int Pending;
+        const char* Badge;
+    } cases[] = {{0, ""}, {7, "7"}, {100, "99+"}};
+    for (const auto& c : cases) {
+        TTrayStatus status;
+        status.Pending = c.Pending;
+        status.Completed = 4;
+        status.Total = c.Pending + 4;
+        status.Status = "متصل بالسيرفر";
+        EXPECT_EQ(TTrayStatus::BadgeText(c.Pending), c.Badge);
+        const QImage icon = status.Icon(program).pixmap(32, 32).toImage();
+        const QColor corner = icon.pixelColor(28, 28);
+        EXPECT_EQ(corner == Qt::white, c.Pending == 0) << c.Pending << ": a badge, or none for 0";
+        EXPECT_EQ(
+            status.ToolTip("Kestaro"),
+            QStringLiteral("Kestaro\nفي الانتظار: %1 | منجزة: 4 | الإجمالي: %2\nمتصل بالسيرفر")
+                .arg(c.Pending)
+                .arg(c.Pending + 4));
+    }
+    QPixmap red(32, 32);
+    red.fill(Qt::red);
+    TTrayStatus lost;
+    lost.Reachable = false;
+    const QColor grey = lost.Icon(QIcon(red)).pixmap(32, 32).toImage().pixelColor(4, 4);
+    EXPECT_EQ(grey.saturation(), 0) << "grey while the server cannot be reached";
 }

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -50,18 +51,27 @@ public:
         FServer.Route("/api/certificates/requests", [](const auto&) {
             return TReply(200, R"([{"id":5,"student_name":"x","status":"pending"}])");
         });
-        FServer.Route("/api/certificates/requests/update-status",
-                      [](const auto&) { return TReply(200, R"({"success":true})"); });
+        FServer.Route("/api/certificates/requests/update-status", [this](const auto&) {
+            std::unique_lock lock(FMutex);
+            FHeld.wait_for(lock, std::chrono::seconds(20), [this] { return !FHoldingChanges; });
+            return TReply(200, R"({"success":true})");
+        });
         FServer.Route("/api/certificates/requests/count", [this](const auto&) {
             std::unique_lock lock(FMutex);
             FHeld.wait_for(lock, std::chrono::seconds(20), [this] { return !FHolding; });
             return TReply(200, FCounts);
         });
     }
-    ~TScriptedKestaro() { Hold(false); }
+    ~TScriptedKestaro() {
+        Hold(false);
+        HoldChanges(false);
+    }
     int Port() const { return FServer.Port(); }
     int CountRequests() const { return FServer.CountRequests("/api/certificates/requests/count"); }
     int ListRequests() const { return FServer.CountRequests("/api/certificates/requests"); }
+    int ChangeRequests() const {
+        return FServer.CountRequests("/api/certificates/requests/update-status");
+    }
     void SetCounts(std::string ABody) {
         const std::lock_guard lock(FMutex);
         FCounts = std::move(ABody);
@@ -76,11 +86,18 @@ public:
         FHeld.notify_all();
     }
 
+    void HoldChanges(bool AHolding) {
+        const std::lock_guard lock(FMutex);
+        FHoldingChanges = AHolding;
+        FHeld.notify_all();
+    }
+
 private:
     TScriptedServer FServer;
     std::mutex FMutex;
     std::condition_variable FHeld;
     bool FHolding = false;
+    bool FHoldingChanges = false;
     std::string FCounts = "{}";
 };
 
@@ -314,4 +331,60 @@ TEST_F(PollCycle, AChangeAskedForDuringACycleIsShownRightAfterIt) {
             << button->text().toStdString() << ": not left for the next tick a minute away";
         WaitForCycle(w);
     }
+}
+
+TEST_F(PollCycle, ACycleStillWaitingWhenTheNextIsDueSaysSo) {
+    TScriptedKestaro server;
+    server.SetCounts(5, 0);
+    PointAt(server.Port());
+    TFrmMainZelvan w;
+    WaitForCycle(w);
+    server.Hold(true);
+    w.TimerPollTimer();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.CountRequests() == 2; }, 10000));
+    EXPECT_EQ(w.LblStatusText->toolTip(), QStringLiteral("متصل بالسيرفر"));
+    w.TimerPollTimer();  // the next is due while this one waits
+    EXPECT_EQ(w.LblStatusText->toolTip(), QStringLiteral("بانتظار رد السيرفر..."));
+    EXPECT_EQ(CircleColour(w), TWindowColours::Current().IdleCircle);
+    EXPECT_TRUE(w.TrayIcon->ToolTip().endsWith(QStringLiteral("بانتظار رد السيرفر...")));
+    server.Hold(false);
+    WaitForCycle(w);
+    EXPECT_EQ(w.LblStatusText->toolTip(), QStringLiteral("متصل بالسيرفر"));
+}
+
+// A status change waiting on a server that does not answer: the window goes on answering, a
+// second click asks nothing more, and closing the program does not wait for the server.
+TEST_F(PollCycle, AnActionWaitingOnASilentServerHoldsNothingUp) {
+    TScriptedKestaro server;
+    server.SetCounts(5, 0);
+    PointAt(server.Port());
+    auto w = std::make_unique<TFrmMainZelvan>();
+    WaitForCycle(*w);
+    w->LvRequests->selectionModel()->select(
+        w->LvRequests->model()->index(0, 0),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    server.HoldChanges(true);
+    w->BtnComplete->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.ChangeRequests() == 1; }, 10000));
+    EXPECT_NE(QApplication::overrideCursor(), nullptr) << "busy while the change waits";
+    w->BtnComplete->click();
+    w->EdtSearch->setText("nobody");
+    EXPECT_EQ(w->LvRequests->model()->rowCount(), 0) << "typing is not lost";
+    w->BtnRefresh->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w->IsPolling(); }, 10000)) << "polls go on";
+    server.HoldChanges(false);
+    WaitForCycle(*w);
+    EXPECT_EQ(server.ChangeRequests(), 1) << "no second request for the second click";
+
+    w->EdtSearch->clear();
+    w->LvRequests->selectionModel()->select(
+        w->LvRequests->model()->index(0, 0),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    server.HoldChanges(true);
+    w->BtnRevert->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.ChangeRequests() == 2; }, 10000));
+    const auto start = std::chrono::steady_clock::now();
+    w.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
