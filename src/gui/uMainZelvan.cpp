@@ -650,6 +650,7 @@ void TFrmMainZelvan::PollCountsArrived(const TPollCounts& ACounts) {
         PlayAlertSound();
         TAlerts::Flash(this);
         TrayIcon->ShowBalloon(AlertTitle, AlertText.arg(ACounts.NewCount));
+        FAlertBalloon = true;
     }
     FLastSeenMaxID = std::max(FLastSeenMaxID, ACounts.MaxID);
 }
@@ -714,7 +715,9 @@ void TFrmMainZelvan::MniCheckNowClick() {
 
 void TFrmMainZelvan::HideToTray(bool AWithBalloon) {
     hide();
-    if (AWithBalloon) TrayIcon->ShowBalloon(TrayBalloonTitle, TrayBalloonText);
+    if (!AWithBalloon) return;
+    TrayIcon->ShowBalloon(TrayBalloonTitle, TrayBalloonText);
+    FAlertBalloon = false;
 }
 
 // Without a tray a hidden window could not be brought back, and the exit item would be out of
@@ -750,7 +753,10 @@ void TFrmMainZelvan::MniShowClick() {
     TrayIconDblClick();
 }
 
+// Only the balloon of new requests leads to them; the one that says the program lives on in the
+// tray is simply gone when clicked.
 void TFrmMainZelvan::TrayBalloonClick() {
+    if (!FAlertBalloon) return;
     TrayIconDblClick();
     if (FCurrentFilter != u"pending") {
         PnlBoxPendingClick();

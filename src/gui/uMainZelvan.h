@@ -169,6 +169,7 @@ private:
     bool FPollAgain = false;      // a change the user made came during a cycle: poll once more
     bool FPollAgainBusy = false;  // ... with the busy cursor
     bool FShowingPollError = false;
+    bool FAlertBalloon = false;  // the last balloon announced new requests
     enum class TLink { Unknown, Connected, NotConnected, Waiting };
     TLink FLink = TLink::Unknown;  // the indicator's state
     QString FStatusText;           // the indicator's whole text

@@ -11,6 +11,7 @@ import json
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -132,8 +133,9 @@ def main(client, server_program):
         desktop.start_display()
 
         log = open(os.path.join(desktop.work, "server.log"), "w+")
-        desktop.start(server_program, "--port", "0", "--db", os.path.join(desktop.work, "k.db"),
-                      "--seed", "12", stdout=log, stderr=subprocess.STDOUT)
+        server_process = desktop.start(server_program, "--port", "0", "--db",
+                                       os.path.join(desktop.work, "k.db"), "--seed", "12",
+                                       stdout=log, stderr=subprocess.STDOUT)
 
         def server_port():
             log.seek(0)
@@ -188,6 +190,23 @@ def main(client, server_program):
         wait_for(lambda: desktop.clipboard() == "سارة 100% \"بن\" علي", "the name on the clipboard")
         desktop.keys("Return")  # the message box
         print("ok 4 copy name puts the name on the clipboard")
+
+        # 4b. An action against a server that has stopped answering: the window goes on taking
+        # what is typed in the search box, and the change goes through once the server answers.
+        desktop.click(window, 500, 215)  # the first row
+        server_process.send_signal(signal.SIGSTOP)
+        try:
+            desktop.click(window, 654, 620)  # complete
+            desktop.click(window, 800, 150)  # the search box
+            desktop.run("xdotool", "type", "--delay", "50", "xyz")
+            desktop.keys("ctrl+a", "ctrl+c")
+            wait_for(lambda: desktop.clipboard() == "xyz", "the typed search on the clipboard", 5)
+            desktop.keys("Escape")
+        finally:
+            server_process.send_signal(signal.SIGCONT)
+        wait_for(lambda: server.request(created["id"])["status"] == "completed",
+                 "the waiting change to reach the server")
+        print("ok 4b typing goes on while an action waits on a silent server")
 
         # 5. The settings dialog: Enter on its focused Cancel button saves nothing; a changed
         # interval saved with Enter from its box is in the file.

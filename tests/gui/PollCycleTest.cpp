@@ -284,11 +284,22 @@ TEST_F(PollCycle, OneRequestAddedIsAnnouncedAsOne) {
     TFrmMainZelvan w;
     QSignalSpy balloons(w.TrayIcon, &TTrayIcon::BalloonShown);
     WaitForCycle(w);
-    server.Store().Create(TSampleRequests(4).Next("2026-12-09 10:00:00"));
+    w.PnlBoxTotalClick();
+    WaitForCycle(w);
+    const auto id = server.Store().Create(TSampleRequests(4).Next("2026-12-09 10:00:00"));
     Refresh(w);
     ASSERT_EQ(balloons.count(), 1);
     EXPECT_EQ(balloons[0][1].toString(),
               QStringLiteral("ورد 1 طلب جديد في قائمة الانتظار بأمانة المدير."));
+
+    // Clicking the balloon leads to the pending requests with the new one chosen.
+    emit w.TrayIcon->BalloonClicked();
+    WaitForCycle(w);
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(w.CurrentFilter(), "pending");
+    const QModelIndexList rows = w.LvRequests->selectionModel()->selectedRows();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].data().toString(), QString::number(id));
 }
 
 // The cycle stops before the list, and the transport would call off a transfer started all the
