@@ -6,13 +6,18 @@
 #include <memory>
 
 #include <QApplication>
+#include <QItemSelectionModel>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
+#include <thread>
 
 #include "BenchReport.h"
+#include "ListView.h"
 #include "LocalKestaro.h"
 #include "RequestListModel.h"
 #include "SampleRequests.h"
+#include "ScriptedServer.h"
 #include "TempDir.h"
 #include "TrayIcon.h"
 #include "uMainZelvan.h"
@@ -33,11 +38,14 @@ public:
         ++FDepth;
         const auto start = TClock::now();
         const bool handled = QApplication::notify(AReceiver, AEvent);
-        Busy += TClock::now() - start;
+        const auto spent = TClock::now() - start;
+        Busy += spent;
+        Longest = std::max(Longest, spent);
         --FDepth;
         return handled;
     }
     TClock::duration Busy{};
+    TClock::duration Longest{};  // the longest any one event waited for the thread
 
 private:
     int FDepth = 0;
@@ -107,8 +115,74 @@ void BM_PollCycleSynchronous(benchmark::State& AState) {
     }
 }
 
+// A server that takes two seconds over every status change, as a silent one would until it
+// answers; the rest of its answers come at once.
+class TSlowChanges {
+public:
+    TSlowChanges() {
+        using TReply = TScriptedServer::TReply;
+        FServer.Route("/api/login", [](const auto&) { return TReply(200, R"({"token":"t"})"); });
+        FServer.Route("/api/certificates/requests/count", [](const auto&) {
+            return TReply(200, R"({"pending":1,"completed":0,"total":1,"max_id":5})");
+        });
+        FServer.Route("/api/certificates/requests", [](const auto&) {
+            return TReply(200, R"([{"id":5,"student_name":"x","status":"pending"}])");
+        });
+        FServer.Route("/api/certificates/requests/update-status", [](const auto&) {
+            std::this_thread::sleep_for(SilentFor);
+            return TReply(200, R"({"success":true})");
+        });
+    }
+    int Port() const { return FServer.Port(); }
+    static constexpr std::chrono::seconds SilentFor{2};
+
+private:
+    TScriptedServer FServer;
+};
+
+// A status change while the server is silent: the figure is the longest time any one event
+// (a keystroke, a timer tick, a repaint) had to wait for the window's thread meanwhile.
+void BM_ActionSilentServerLongestEvent(benchmark::State& AState) {
+    TSlowChanges server;
+    TTempDir dir;
+    PointAt(dir, server.Port());
+    TFrmMainZelvan window;
+    while (window.IsPolling()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    QTimer typing;  // stands for the user going on with the window
+    typing.start(10);
+    for (auto _ : AState) {
+        window.LvRequests->selectionModel()->select(
+            window.LvRequests->model()->index(0, 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        App->Longest = {};
+        window.BtnComplete->click();
+        while (window.IsChanging() || window.IsPolling())
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        AState.SetIterationTime(std::chrono::duration<double>(App->Longest).count());
+    }
+}
+
+// Baseline: the same change asked on the window's thread, as a synchronous client would; no
+// event is handled until the server answers.
+void BM_ActionSilentServerSynchronous(benchmark::State& AState) {
+    TSlowChanges server;
+    for (auto _ : AState) {
+        QString error;
+        TZelvanApi::UpdateRequestStatus("127.0.0.1", server.Port(), "2613", 5, "completed",
+                                        "أمانة المدير", error);
+    }
+}
+
 }  // namespace
 
+BENCHMARK(BM_ActionSilentServerLongestEvent)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
+BENCHMARK(BM_ActionSilentServerSynchronous)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_PollCycleUiThread)
     ->Arg(1000)
     ->Arg(10000)
@@ -127,6 +201,8 @@ int main(int argc, char** argv) {
     TTrayIcon::SetAvailableForTesting(true);
     return RunWithRatios(
         argc, argv,
-        {{"BM_PollCycleUiThread/1000/manual_time", "BM_PollCycleSynchronous/1000/real_time"},
+        {{"BM_ActionSilentServerLongestEvent/iterations:3/manual_time",
+          "BM_ActionSilentServerSynchronous/iterations:3/real_time"},
+         {"BM_PollCycleUiThread/1000/manual_time", "BM_PollCycleSynchronous/1000/real_time"},
          {"BM_PollCycleUiThread/10000/manual_time", "BM_PollCycleSynchronous/10000/real_time"}});
 }
