@@ -19,6 +19,7 @@ const char* const UsageText =
     "                        for demonstrations only\n"
     "  --seed N              fill an empty database with N sample requests\n"
     "  --simulate SECONDS    add a new pending request every SECONDS seconds\n"
+    "  --log-requests        print a line for every request: method, path, status, user agent\n"
     "  --help                show this text and exit\n"
     "  --version             show the version and exit\n"
     "\n"
@@ -61,6 +62,10 @@ std::optional<TCommandLine> ParseCommandLine(const std::vector<std::string>& AAr
         }
         if (option == "--version") {
             line.Version = true;
+            continue;
+        }
+        if (option == "--log-requests") {
+            line.Server.LogRequests = true;
             continue;
         }
         if (i + 1 >= AArgs.size()) {

@@ -152,7 +152,17 @@ TKestaroServer::TKestaroServer(TServerOptions AOptions, TRequestStore& AStore)
       FStore(AStore),
       FHttp(MaxBodyBytes, [this](const THttpRequest& ARequest, THttpResponse& AResponse) {
           Route(ARequest, AResponse);
+          if (FOptions.LogRequests) LogRequest(ARequest, AResponse);
       }) {}
+
+// One line a request, written whole so that lines from several threads do not mix.
+void TKestaroServer::LogRequest(const THttpRequest& ARequest, const THttpResponse& AResponse) {
+    const std::string line = "request " + ARequest.Method + " " + ARequest.Path + " " +
+                             std::to_string(AResponse.Status) + " \"" +
+                             ARequest.Header("user-agent") + "\"\n";
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fflush(stdout);
+}
 
 int TKestaroServer::Bind() {
     return FHttp.Start(FOptions.Host, FOptions.Port);

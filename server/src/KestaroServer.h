@@ -16,6 +16,7 @@ struct TServerOptions {
     int Port = 8080;  // 0 picks a free port
     std::string DatabasePath = "kestaro.db";
     std::string Password = "2613";
+    bool LogRequests = false;  // a line on the standard output for every request answered
 };
 
 // The Kestaro server's HTTP API over a request store. Every route but the login answers 401
@@ -39,6 +40,7 @@ public:
 private:
     void Route(const THttpRequest& ARequest, THttpResponse& AResponse);
     bool Authorized(const THttpRequest& ARequest);
+    void LogRequest(const THttpRequest& ARequest, const THttpResponse& AResponse);
     std::string GrantToken();
 
     void Login(const THttpRequest& ARequest, THttpResponse& AResponse);

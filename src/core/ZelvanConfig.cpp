@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 #include "IniFile.h"
 
@@ -19,8 +20,12 @@ QString IniPathForExecutable(const QString& AExecutablePath) {
 
 namespace {
 
+// Asked of the folder itself by making a file there: on Windows the folder's access rights, not
+// its attributes, decide, and Qt does not read those (C:\Program Files reads as writable).
 bool FolderTakesFiles(const QString& AFile) {
-    return QFileInfo(QFileInfo(AFile).absolutePath()).isWritable();
+    QTemporaryFile probe(QFileInfo(AFile).absolutePath() +
+                         QStringLiteral("/.kestaro-probe-XXXXXX"));
+    return probe.open();
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 #include <csignal>
 #include <filesystem>
@@ -170,6 +172,7 @@ TEST(IniFile, WritesKeepEveryOtherLine) {
     EXPECT_EQ(ini.ReadString("Connection", "Password", "none"), "none");
 }
 
+#ifndef _WIN32
 TEST(IniFile, ANewFileIsCreatedForItsOwnerOnly) {
     TTempDir dir;
     const std::string path = dir.File("sub.dir.ini");
@@ -256,6 +259,8 @@ TEST(IniFile, AFolderThatTakesNoNewFileIsWrittenInPlace) {
     EXPECT_EQ(ReadFile(path), "[Connection]\nServerHost=new\n");
 }
 
+#endif  // the permission bits, the file size limit and the immutable folder are POSIX's
+
 TEST(IniFile, LeftoversOfASaveCutShortAreRemovedAndNothingElse) {
     TTempDir dir;
     const std::string path = dir.File("k.ini");
@@ -271,6 +276,7 @@ TEST(IniFile, LeftoversOfASaveCutShortAreRemovedAndNothingElse) {
     EXPECT_EQ(ReadFile(path), "[Options]\nSoundEnabled=0\n");
 }
 
+#ifndef _WIN32
 TEST(IniPath, AProgramInAFolderItCannotWriteReadsTheFileBesideItAndSavesToItsOwn) {
     TTempDir dir;
     const fs::path bin = dir.Path() / "bin";
@@ -335,6 +341,8 @@ TEST(IniFile, ASaveWritesThroughALinkKeepsTheModeAndRespectsAReadOnlyFile) {
     EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
 }
+
+#endif  // the permission bits, the file size limit and the immutable folder are POSIX's
 
 TEST(IniFile, AFileTooLargeToBeAConfigurationReadsAsMissingAndIsNeverWritten) {
     TTempDir dir;

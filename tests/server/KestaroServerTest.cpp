@@ -360,7 +360,7 @@ TEST_F(KestaroServer, RequestsSurviveARestartButTokensDoNot) {
 TEST(KestaroCommandLine, ReadsOptionsAndRejectsMistakes) {
     std::string error;
     const auto line = ParseCommandLine({"--port", "0", "--db", "x.db", "--seed", "40", "--simulate",
-                                        "5", "--password", "p", "--host", "::1"},
+                                        "5", "--password", "p", "--host", "::1", "--log-requests"},
                                        error);
     ASSERT_TRUE(line.has_value()) << error;
     EXPECT_EQ(line->Server.Port, 0);
@@ -369,6 +369,7 @@ TEST(KestaroCommandLine, ReadsOptionsAndRejectsMistakes) {
     EXPECT_EQ(line->Server.Host, "::1");
     EXPECT_EQ(line->Seed, 40);
     EXPECT_EQ(line->SimulateSeconds, 5);
+    EXPECT_TRUE(line->Server.LogRequests);
     const auto defaults = ParseCommandLine({}, error);
     EXPECT_EQ(defaults->Server.Port, 8080);
     EXPECT_EQ(defaults->Server.DatabasePath, "kestaro.db");

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <random>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 
@@ -9,10 +11,14 @@
 class TTempDir {
 public:
     TTempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "kestaro-test-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        FPath = pattern;
+        std::random_device random;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            FPath = std::filesystem::temp_directory_path() /
+                    ("kestaro-test-" + std::to_string(random()));
+            std::error_code error;
+            if (std::filesystem::create_directory(FPath, error)) return;
+        }
+        throw std::runtime_error("cannot make a temporary directory");
     }
     ~TTempDir() {
         std::error_code ignored;

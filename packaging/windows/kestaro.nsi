@@ -1,0 +1,57 @@
+; The Windows installer: a per-user installation (no administrator rights), so that the folder of
+; the program stays writable and its configuration file stays beside it.
+; makensis -DVERSION=1.0 -DSTAGE=<folder with the program> -DOUTFILE=<setup.exe> kestaro.nsi
+; A 64-bit installer for a 64-bit program (it runs where the program runs).
+Target amd64-unicode
+SetCompressor /SOLID lzma
+RequestExecutionLevel user
+
+!define NAME "Kestaro"
+!define SHORTCUT "Kestaro - طلبات الشهادات المدرسية"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestaro"
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+
+Name "${SHORTCUT}"
+OutFile "${OUTFILE}"
+InstallDir "$LOCALAPPDATA\Programs\Kestaro"
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+ShowInstDetails nevershow
+ShowUninstDetails nevershow
+
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+Section "Kestaro"
+    SetOutPath "$INSTDIR"
+    ; An upgrade writes over the program's files; the configuration file is not among them.
+    File /r "${STAGE}\*.*"
+    WriteUninstaller "$INSTDIR\uninstall.exe"
+    CreateShortCut "$SMPROGRAMS\${SHORTCUT}.lnk" "$INSTDIR\kestaro-zelvan.exe"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${SHORTCUT}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${NAME}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\kestaro-zelvan.exe"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+; Removes the program and its start at login, and keeps what the user saved: the configuration
+; file beside the program, and with it the folder.
+Section "Uninstall"
+    DeleteRegValue HKCU "${RUN_KEY}" "KestaroZelvan"
+    Delete "$SMPROGRAMS\${SHORTCUT}.lnk"
+    Delete "$INSTDIR\*.exe"
+    Delete "$INSTDIR\*.dll"
+    Delete "$INSTDIR\qt.conf"
+    Delete "$INSTDIR\LICENSE.txt"
+    RMDir /r "$INSTDIR\platforms"
+    RMDir /r "$INSTDIR\styles"
+    RMDir /r "$INSTDIR\translations"
+    RMDir "$INSTDIR"
+    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+SectionEnd

@@ -1,0 +1,177 @@
+#!/usr/bin/env python3
+"""The Windows program as a secretary meets it, under wine on a real X display with a tray.
+
+Installs the package with its installer in silent mode into a throwaway wine prefix, runs it
+against kestaro-server on 127.0.0.1, and acts through the screen, the keyboard, the server's API
+and wine's registry. Prints the figures it measures. Usage: windows_test.py SETUP SERVER
+"""
+import glob
+import os
+import re
+import subprocess
+import sys
+import time
+
+from desktop_test import Desktop, Server, wait_for
+
+TITLE = "طلبات الشهادات المدرسية"
+WINE = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver"
+RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+# What Windows itself provides: never shipped, never counted as the program's.
+SYSTEM = re.compile(r"^c:\\windows\\", re.IGNORECASE)
+
+
+class Wine:
+    def __init__(self, desktop):
+        self.desktop = desktop
+        self.env = dict(desktop.env)
+        self.env.update(WINEPREFIX=os.path.join(desktop.work, "wine"), WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+
+    def run(self, *args, timeout=120, env=None):
+        return subprocess.run([WINE, *args], env=env or self.env, capture_output=True,
+                              text=True, timeout=timeout)
+
+    def start(self, *args, **options):
+        return self.desktop.start(WINE, *args, env=self.env, **options)
+
+    def unix(self, *parts):
+        return os.path.join(self.env["WINEPREFIX"], "drive_c", *parts)
+
+    def run_value(self):
+        out = self.run("reg", "query", RUN_KEY, "/v", "KestaroZelvan").stdout
+        match = re.search(r"KestaroZelvan\s+REG_SZ\s+(.*)", out)
+        return match and match.group(1).strip()
+
+    def stop(self):
+        subprocess.run([WINESERVER, "-k"], env=self.env, capture_output=True)
+
+
+def main(setup, server_program):
+    desktop = Desktop()
+    wine = Wine(desktop)
+    try:
+        desktop.start_display()
+        wine.run("wineboot", "-i", timeout=300)
+
+        start = time.monotonic()
+        wine.run(setup, "/S")
+        home = glob.glob(wine.unix("users", "*", "AppData", "Local", "Programs", "Kestaro"))
+        assert home and os.path.exists(os.path.join(home[0], "kestaro-zelvan.exe")), "installed"
+        folder = home[0]
+        program = os.path.join(folder, "kestaro-zelvan.exe")
+        print(f"ok 1 the installer installs for the user alone in "
+              f"{time.monotonic() - start:.1f} s")
+
+        log = open(os.path.join(desktop.work, "server.log"), "w+")
+        desktop.start(server_program, "--port", "0", "--db", os.path.join(desktop.work, "k.db"),
+                      "--seed", "12", "--log-requests", stdout=log, stderr=subprocess.STDOUT)
+
+        def server_log():
+            log.seek(0)
+            return log.read()
+
+        port = int(wait_for(lambda: re.search(r":(\d+) \(database", server_log()),
+                            "kestaro-server to listen").group(1))
+        server = Server(port)
+        ini = os.path.join(folder, "kestaro-zelvan.ini")
+        with open(ini, "w") as f:
+            f.write(f"[Connection]\nServerHost=127.0.0.1\nServerPort={port}\n"
+                    "[Options]\nPollInterval=5\nSoundEnabled=0\n")
+
+        loader = open(os.path.join(desktop.work, "loader.log"), "w+")
+        traced = dict(wine.env, WINEDEBUG="+loaddll")
+        start = time.monotonic()
+        client = desktop.start(WINE, program, env=traced, stdout=subprocess.DEVNULL,
+                               stderr=loader)
+        window = wait_for(lambda: desktop.windows("--name", TITLE), "the main window", 60)[0]
+        to_window = time.monotonic() - start
+        agent = '"Zelvan/1.0"'
+        for route in ("POST /api/login", "GET /api/certificates/requests/count",
+                      "GET /api/certificates/requests "):
+            wait_for(lambda: f"request {route}" in server_log(), route, 30)
+        to_poll = time.monotonic() - start
+        lines = [l for l in server_log().splitlines() if l.startswith("request ")]
+        assert all(l.endswith(agent) for l in lines), lines
+        width, height = desktop.geometry(window)[2:]
+        assert (width, height) == (1000, 650), (width, height)
+        print(f"ok 2 the window appears with its title and a client area of 1000x650 in "
+              f"{to_window:.1f} s; the first poll (login, counts, list) reached the server as "
+              f"Zelvan/1.0 in {to_poll:.1f} s")
+
+        # The program's own DLLs it loaded are exactly those shipped.
+        loader.seek(0)
+        loaded = {os.path.normcase(p.replace("\\\\", "\\")) for p in
+                  re.findall(r'Loaded L"([^"]+\.dll)"', loader.read()) if not SYSTEM.match(p)}
+        shipped = {os.path.normcase(os.path.relpath(p, folder)) for p in
+                   glob.glob(os.path.join(folder, "**", "*.dll"), recursive=True)}
+        loaded = {os.path.normcase(re.sub(r"^.*\\kestaro\\", "", p, flags=re.I)).replace("\\", "/")
+                  for p in loaded}
+        assert loaded == shipped, (sorted(loaded), sorted(shipped))
+        print("ok 3 it loads exactly the DLLs shipped:", ", ".join(sorted(shipped)))
+
+        # Complete the first pending request.
+        first = server.call("/api/certificates/requests?status=pending")[0]["id"]
+        desktop.click(window, 500, 215)
+        desktop.click(window, 654, 620)
+        wait_for(lambda: server.request(first)["status"] == "completed", "the completion", 20)
+        print("ok 4 completing the first pending request reaches the server")
+
+        # A new request: the alert path runs; wine may or may not draw a balloon.
+        windows_before = set(desktop.windows("--name", ""))
+        polls = server_log().count("requests/count")
+        server.post("/api/certificates/requests", {"student_name": "سارة", "class_name": "1AM"})
+        wait_for(lambda: server_log().count("requests/count") >= polls + 2, "two more polls", 20)
+        assert client.poll() is None, "the program ended on the alert"
+        balloon = set(desktop.windows("--name", "")) - windows_before
+        print("ok 5 a new request is announced",
+              "(wine shows a balloon window)" if balloon else "(wine shows no balloon window)")
+
+        # Settings: the interval saved with Enter beside the .exe, start at login in the registry.
+        desktop.click(window, 72, 33)
+        dialog = wait_for(lambda: desktop.windows("--name", "إعدادات الاتصال بالسيرفر"),
+                          "the settings dialog", 20)[0]
+        desktop.click(dialog, 80, 55 + 170)
+        desktop.keys("ctrl+a")
+        desktop.run("xdotool", "type", "7")
+        desktop.click(dialog, 220, 55 + 246)  # start at login
+        desktop.keys("Return")
+        wait_for(lambda: "PollInterval=7" in open(ini).read(), "the interval beside the .exe", 20)
+        value = wait_for(wine.run_value, "the Run value", 20)
+        assert re.fullmatch(r'"C:\\users\\[^\\]+\\AppData\\Local\\Programs\\Kestaro\\'
+                            r'kestaro-zelvan\.exe"', value, re.IGNORECASE), value
+        print("ok 6 Save writes the file beside the .exe and the Run value", value)
+
+        # The tray's exit item ends the program.
+        tray = desktop.windows("--class", "trayer")[0]
+        desktop.click(tray, 14, desktop.geometry(tray)[3] // 2, button=3)
+        time.sleep(1.0)
+        desktop.keys("Up", "Return")
+        try:
+            wait_for(lambda: client.poll() is not None, "the program to end", 15)
+            print("ok 7 the tray's exit item ends the program")
+        except AssertionError:
+            client.kill()
+            raise
+
+        # An upgrade keeps the file; the uninstaller removes the program and its start at login.
+        saved = open(ini).read()
+        wine.run(setup, "/S")
+        assert open(ini).read() == saved, "the upgrade changed the file"
+        windows_folder = "C:" + folder.split("drive_c", 1)[1].replace("/", "\\")
+        wine.run(os.path.join(folder, "uninstall.exe"), "/S", "_?=" + windows_folder)
+        assert not os.path.exists(program), "the program is still there"
+        assert os.path.exists(ini) and open(ini).read() == saved, "the file is gone"
+        assert wine.run_value() is None, "the Run value is still there"
+        print("ok 8 an upgrade keeps the file; uninstalling removes the program and the Run "
+              "value and keeps the file")
+        print("8 passed, 0 failed")
+        return 0
+    finally:
+        wine.stop()
+        desktop.close()
+
+
+if __name__ == "__main__":
+    sys.exit(main(os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])))
