@@ -333,9 +333,7 @@ TEST_F(PollCycle, AChangeAskedForDuringACycleIsShownRightAfterIt) {
         server.Hold(true);
         w.TimerPollTimer();
         ASSERT_TRUE(QTest::qWaitFor([&] { return server.CountRequests() == before + 1; }, 10000));
-        w.LvRequests->selectionModel()->select(
-            w.LvRequests->model()->index(0, 0),
-            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        Select(w, 0);
         button->click();
         server.Hold(false);
         EXPECT_TRUE(QTest::qWaitFor([&] { return server.CountRequests() == before + 2; }, 5000))
@@ -371,9 +369,7 @@ TEST_F(PollCycle, AnActionWaitingOnASilentServerHoldsNothingUp) {
     PointAt(server.Port());
     auto w = std::make_unique<TFrmMainZelvan>();
     WaitForCycle(*w);
-    w->LvRequests->selectionModel()->select(
-        w->LvRequests->model()->index(0, 0),
-        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    Select(*w, 0);
     server.HoldChanges(true);
     w->BtnComplete->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.ChangeRequests() == 1; }, 10000));
@@ -388,9 +384,7 @@ TEST_F(PollCycle, AnActionWaitingOnASilentServerHoldsNothingUp) {
     EXPECT_EQ(server.ChangeRequests(), 1) << "no second request for the second click";
 
     w->EdtSearch->clear();
-    w->LvRequests->selectionModel()->select(
-        w->LvRequests->model()->index(0, 0),
-        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    Select(*w, 0);
     server.HoldChanges(true);
     w->BtnRevert->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return server.ChangeRequests() == 2; }, 10000));

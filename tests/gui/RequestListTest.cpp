@@ -47,11 +47,6 @@ protected:
             texts << model->index(row, AColumn).data().toString();
         return texts;
     }
-    static void Select(TFrmMainZelvan& AWindow, int ARow) {
-        AWindow.LvRequests->selectionModel()->select(
-            AWindow.LvRequests->model()->index(ARow, 0),
-            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    }
     static QStringList SelectedIds(const TFrmMainZelvan& AWindow) {
         QStringList ids;
         for (const QModelIndex& index : AWindow.LvRequests->selectionModel()->selectedRows())

@@ -5,9 +5,11 @@
 #include <fstream>
 #include <string>
 
+#include <QItemSelectionModel>
 #include <QTest>
 
 #include "Alerts.h"
+#include "ListView.h"
 #include "MessageBoxes.h"
 #include "TempDir.h"
 #include "TrayIcon.h"
@@ -31,6 +33,11 @@ protected:
     void PointAt(int APort, const std::string& APassword = "2613") {
         std::ofstream(Ini()) << "[Connection]\nServerHost=127.0.0.1\nServerPort=" << APort
                              << "\nPassword=" << APassword << "\n";
+    }
+    static void Select(TFrmMainZelvan& AWindow, int ARow) {
+        AWindow.LvRequests->selectionModel()->select(
+            AWindow.LvRequests->model()->index(ARow, 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
     static void WaitForCycle(const TFrmMainZelvan& AWindow) {
         ASSERT_TRUE(
