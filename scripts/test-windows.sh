@@ -22,9 +22,11 @@ export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 trap '/usr/lib/wine/wineserver -k 2>/dev/null || true; rm -rf "$prefix"' EXIT
 "$wine" wineboot -i >/dev/null 2>&1
 # The tests find the program's DLLs where the package has them.
-WINEPATH=$("$wine" winepath -w build/windows/Kestaro 2>/dev/null) "$wine" \
-    build/windows-cross/tests/windows/core_tests_windows.exe --gtest_brief=1 2>/dev/null
+WINEPATH=$("$wine" winepath -w build/windows/Kestaro 2>/dev/null)
+export WINEPATH
+"$wine" build/windows-cross/tests/windows/core_tests_windows.exe --gtest_brief=1 2>/dev/null
 "$wine" build/windows-cross/tests/windows/platform_windows_test.exe 2>/dev/null
+unset WINEPATH
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 
 version=$(sed -n 's/^project(Kestaro VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up what is missing, then builds and runs every test twice: a plain debug build, and a
 # build under AddressSanitizer and UndefinedBehaviorSanitizer so that a memory error fails; then
-# tests the Windows platform layer under wine, builds the Debian packages and runs the desktop
-# end-to-end test against the unpacked program, and runs the fuzz targets for a bounded time.
+# tests the Windows platform layer under wine and, where its toolchain cache is built, the whole
+# Windows program and its installer; builds the Debian packages and runs the desktop end-to-end
+# test against the unpacked program, and runs the fuzz targets for a bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh tests
@@ -19,6 +20,9 @@ done
 
 echo "=== the Windows platform layer, under wine ==="
 scripts/test-windows-layer.sh
+
+echo "=== the Windows program, built and run under wine ==="
+scripts/test-windows.sh build/debug/server/kestaro-server
 
 echo "=== Debian packages, and the unpacked program on a real desktop ==="
 scripts/test-package.sh

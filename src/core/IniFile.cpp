@@ -8,8 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSet>
-#include <QTemporaryFile>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -173,22 +173,52 @@ bool TakeOverAttributes(QFile& ATemp, const QString& AFile, bool AExisted) {
 
 enum class TReplaced { Done, NotPossible };
 
-// The new text goes to a temporary copy beside the file, which then takes the file's place in
-// one step: a crash leaves the old file or the new one.
+// A temporary copy beside the file, "<file>.kestaro-save-XXXXXX", always under a name of its own
+// (so that what a failure leaves behind is the same on every system) and closed before it takes
+// the file's place (Windows moves no file that is still open). Removed unless it did.
+class TTempCopy {
+public:
+    explicit TTempCopy(const QString& APath) {
+        const QString stem = QFileInfo(APath).absolutePath() + u'/' + SavePattern(APath);
+        for (int attempt = 0; attempt < 20 && !FFile.isOpen(); ++attempt) {
+            FFile.setFileName(stem + QString::number(QRandomGenerator::global()->generate(), 36));
+            FFile.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+        }
+    }
+    ~TTempCopy() {
+        if (FCommitted || !FFile.isOpen()) return;
+        FFile.close();
+        FFile.remove();
+    }
+    TTempCopy(const TTempCopy&) = delete;
+    TTempCopy& operator=(const TTempCopy&) = delete;
+
+    QFile* File() { return FFile.isOpen() ? &FFile : nullptr; }
+    bool ReplaceWithThis(const QString& APath) {
+        const QString name = FFile.fileName();
+        FFile.close();
+        std::error_code error;
+        std::filesystem::rename(NativePath(name), NativePath(APath), error);
+        if (error) {
+            QFile::remove(name);
+            return false;
+        }
+        FCommitted = true;
+        return true;
+    }
+
+private:
+    QFile FFile;
+    bool FCommitted = false;
+};
+
+// The new text goes to the temporary copy, which then takes the file's place in one step: a
+// crash leaves the old file or the new one.
 TReplaced ReplaceAtomically(const QString& APath, const QByteArray& ABytes, bool AExisted) {
-    QTemporaryFile temp(QFileInfo(APath).absolutePath() + u'/' + SavePattern(APath) +
-                        QStringLiteral("XXXXXX"));
-    if (!temp.open()) return TReplaced::NotPossible;
-    // Asking for the name gives the copy one at once, on every system (Linux would otherwise
-    // keep it unnamed until the rename): what a failure leaves behind is the same everywhere.
-    const QString tempPath = temp.fileName();
-    if (!TakeOverAttributes(temp, APath, AExisted)) return TReplaced::NotPossible;
-    const bool ok = WriteAll(temp, ABytes);
-    temp.close();
-    std::error_code error;
-    if (ok) std::filesystem::rename(NativePath(tempPath), NativePath(APath), error);
-    if (!ok || error) throw WriteError(APath);
-    temp.setAutoRemove(false);  // it is the file now
+    TTempCopy temp(APath);
+    QFile* file = temp.File();
+    if (!file || !TakeOverAttributes(*file, APath, AExisted)) return TReplaced::NotPossible;
+    if (!WriteAll(*file, ABytes) || !temp.ReplaceWithThis(APath)) throw WriteError(APath);
     return TReplaced::Done;
 }
 

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRawFont>
 #include <QShortcut>
 #include <QTimer>
 
@@ -74,11 +75,13 @@ void SetTextColour(QPushButton* AButton, const QColor& AColour) {
 }
 
 // The search hint begins with a magnifier from the private-use area of icon fonts. Where the
-// font has no picture for it, the hint goes without rather than showing an empty box.
+// font has no picture for it, the hint goes without rather than showing an empty box. Only the
+// font itself is asked: QFontMetrics would go through the system's fallback fonts, whose lookup
+// crashes under wine, and a private-use code means another picture in another font anyway.
 QString SearchHint(const QFont& AFont) {
     const QString text = QStringLiteral("بحث سريع عن تلميذ...");
     constexpr char32_t magnifier = 0xF50D;
-    if (!QFontMetrics(AFont).inFontUcs4(magnifier)) return text;
+    if (!QRawFont::fromFont(AFont).supportsCharacter(magnifier)) return text;
     return QString(QChar(magnifier)) + u' ' + text;
 }
 

@@ -186,7 +186,8 @@ bool TFrmSettings::IsAutoStartEnabled() {
 // A place that cannot be opened is passed over in silence; a value that cannot be written is an
 // error, which ends Save before the file is touched.
 void TFrmSettings::SetAutoStart(bool AEnable) {
-    const QString executable = QCoreApplication::applicationFilePath();
+    // The path as Windows writes it, with backslashes, as GetModuleFileNameW gives it.
+    const QString executable = QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
     if (TAutoStart::Set(AEnable, executable.toStdString()) == TAutoStart::TResult::WriteFailed)
         throw EZelvanError(std::string("Failed to set data for '") + TAutoStart::EntryName + "'");
 }
