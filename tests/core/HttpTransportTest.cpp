@@ -81,6 +81,17 @@ TEST(HttpTransport, SendsUserAgentAndAuthorizationOnlyWithAToken) {
     EXPECT_EQ(requests[1].Header("Authorization"), "Bearer tok123");
 }
 
+// A proxy set for the internet is not asked for a server on this machine or the local network.
+TEST(HttpTransport, AServerNearbyIsReachedPastAProxy) {
+    TScriptedServer server;
+    server.Queue(200, "{}");
+    const QByteArray saved = qgetenv("http_proxy");
+    qputenv("http_proxy", "http://127.0.0.1:9");  // nothing listens there
+    const bool reached = Get(server.Url("/a")).Ok;
+    qputenv("http_proxy", saved);
+    EXPECT_TRUE(reached);
+}
+
 TEST(HttpTransport, PostsUtf8BodyWithItsByteLength) {
     TScriptedServer server;
     server.Queue(201, R"({"success":true})");
