@@ -245,7 +245,7 @@ def main(client, server_program):
             print("ok 7 a copy in a folder it cannot write reads its file and saves to the user's")
         else:
             print("skip 7 this file system cannot lock a folder")
-        print("7 passed, 0 failed")
+        print("8 passed, 0 failed")
         return 0
     finally:
         desktop.close()
