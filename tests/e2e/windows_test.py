@@ -165,6 +165,27 @@ def main(setup, server_program):
             client.kill()
             raise
 
+        # With its folder made read-only, the program still starts and saves to the user's own
+        # file, which starts from the one beside it.
+        if subprocess.run(["chattr", "+i", folder], capture_output=True).returncode == 0:
+            desktop.locked.append(folder)
+            own = glob.glob(wine.unix("users", "*", "AppData", "Local"))[0]
+            own = os.path.join(own, "kestaro", "kestaro-zelvan.ini")
+            client = wine.start(program, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            window = wait_for(lambda: desktop.windows("--name", TITLE), "the window again", 60)[0]
+            desktop.click(window, 72, 33)
+            wait_for(lambda: desktop.windows("--name", "إعدادات الاتصال بالسيرفر"),
+                     "the settings dialog", 20)
+            desktop.keys("Return")
+            wait_for(lambda: os.path.exists(own) and f"ServerPort={port}" in open(own).read(),
+                     "the user's own file", 20)
+            client.kill()
+            wine.stop()
+            subprocess.run(["chattr", "-i", folder], capture_output=True)
+            print("ok 8 with its folder read-only it starts and saves to", own.split("drive_c")[1])
+        else:
+            print("skip 8 this file system cannot lock a folder")
+
         # An upgrade keeps the file; the uninstaller removes the program and its start at login.
         saved = open(ini).read()
         wine.run(setup, "/S")
@@ -174,9 +195,9 @@ def main(setup, server_program):
         assert not os.path.exists(program), "the program is still there"
         assert os.path.exists(ini) and open(ini).read() == saved, "the file is gone"
         assert wine.run_value() is None, "the Run value is still there"
-        print("ok 8 an upgrade keeps the file; uninstalling removes the program and the Run "
+        print("ok 9 an upgrade keeps the file; uninstalling removes the program and the Run "
               "value and keeps the file")
-        print("8 passed, 0 failed")
+        print("9 passed, 0 failed")
         return 0
     finally:
         if wine:
