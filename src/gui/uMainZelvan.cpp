@@ -184,7 +184,7 @@ void TFrmMainZelvan::BuildTopBar() {
         Label(PnlTop, QStringLiteral("طلبات الشهادات المدرسية"), 19, true, {700, 18, 280, 25});
     ShapeStatus = new TShape(PnlTop, TWindowColours::Current().IdleCircle);
     ShapeStatus->setGeometry(675, 27, 14, 14);
-    LblStatusText = Label(PnlTop, QStringLiteral("جاري الاتصال..."), 13, true, {550, 25, 115, 17});
+    LblStatusText = Label(PnlTop, FStatusText, 13, true, {550, 25, 115, 17});
     BtnSound = Button(PnlTop, QStringLiteral("تنبيه الصوت"), {250, 16, 130, 34});
     BtnRefresh = Button(PnlTop, QStringLiteral("تحديث"), {140, 16, 100, 34});
     BtnSettings = Button(PnlTop, QStringLiteral("إعدادات الاتصال"), {15, 16, 115, 34});
@@ -330,6 +330,7 @@ void TFrmMainZelvan::LoadIcons() {
         setWindowIcon(icon);
         QApplication::setWindowIcon(icon);
         FProgramIcon = icon;
+        FTrayIconLook.clear();
     }
     UpdateTray();
 }
@@ -382,12 +383,11 @@ void TFrmMainZelvan::PaintStatus() {
                                : lost    ? c.NotConnectedCircle
                                          : c.IdleCircle);
     PaintText(LblStatusText, connected ? c.ConnectedText : lost ? c.NotConnectedText : c.IdleText);
-    const QString text = FLink == TLink::Unknown ? QStringLiteral("جاري الاتصال...") : FStatusText;
-    LblStatusText->setText(
-        LblStatusText->fontMetrics().elidedText(text, Qt::ElideRight, LblStatusText->width()));
-    LblStatusText->setToolTip(text);
-    ShapeStatus->setToolTip(text);
-    LblStatusText->setAccessibleName(QStringLiteral("حالة الاتصال: ") + text);
+    LblStatusText->setText(LblStatusText->fontMetrics().elidedText(FStatusText, Qt::ElideRight,
+                                                                   LblStatusText->width()));
+    LblStatusText->setToolTip(FStatusText);
+    ShapeStatus->setToolTip(FStatusText);
+    LblStatusText->setAccessibleName(QStringLiteral("حالة الاتصال: ") + FStatusText);
     UpdateTray();
 }
 
@@ -397,8 +397,13 @@ void TFrmMainZelvan::UpdateTray() {
     status.Completed = FCountCompleted;
     status.Total = FCountTotal;
     status.Reachable = FLink != TLink::NotConnected;
-    status.Status = FLink == TLink::Unknown ? QStringLiteral("جاري الاتصال...") : FStatusText;
-    if (!FProgramIcon.isNull()) TrayIcon->SetIcon(status.Icon(FProgramIcon));
+    status.Status = FStatusText;
+    // The icon is drawn again only when what it shows changes, not on every cycle.
+    const QString look = TTrayStatus::BadgeText(status.Pending) + (status.Reachable ? u'+' : u'-');
+    if (!FProgramIcon.isNull() && look != FTrayIconLook) {
+        TrayIcon->SetIcon(status.Icon(FProgramIcon));
+        FTrayIconLook = look;
+    }
     TrayIcon->SetToolTip(status.ToolTip(TMessageBoxes::ApplicationTitle()));
 }
 

@@ -171,10 +171,11 @@ private:
     bool FShowingPollError = false;
     bool FAlertBalloon = false;  // the last balloon announced new requests
     enum class TLink { Unknown, Connected, NotConnected, Waiting };
-    TLink FLink = TLink::Unknown;  // the indicator's state
-    QString FStatusText;           // the indicator's whole text
+    TLink FLink = TLink::Unknown;                             // the indicator's state
+    QString FStatusText = QStringLiteral("جاري الاتصال...");  // the indicator's whole text
     int FCountPending = 0, FCountCompleted = 0, FCountTotal = 0;
     QIcon FProgramIcon;
+    QString FTrayIconLook;  // what the tray icon shows now: its badge and whether reachable
     QString FServerHost;
     std::int32_t FServerPort = 80;
     QString FServerPassword;
