@@ -1,5 +1,6 @@
 #include "IniFile.h"
 
+#include <algorithm>
 #include <optional>
 
 #include <filesystem>
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSet>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -90,8 +90,30 @@ std::optional<QStringView> KeyName(const QString& ALine) {
     return Trimmed(QStringView(ALine).left(equals));
 }
 
-bool SameName(QStringView A, const QString& B) {
+bool SameName(QStringView A, QStringView B) {
     return A.compare(B, Qt::CaseInsensitive) == 0;
+}
+
+struct TSection {
+    QStringView Name;
+    std::size_t Header;  // index of the "[Name]" line
+    std::size_t End;     // index of the next section's header, or of the end
+};
+
+// The file's sections, each at its first occurrence: a header met again, and what stands under
+// it, count for nothing. Both reading and writing go by this one rule.
+std::vector<TSection> Sections(const std::vector<TLine>& ALines) {
+    std::vector<TSection> sections;
+    bool repeated = false;
+    for (std::size_t i = 0; i < ALines.size(); ++i) {
+        const auto name = SectionName(ALines[i].Text);
+        if (!name) continue;
+        if (!sections.empty() && !repeated) sections.back().End = i;
+        repeated = std::any_of(sections.begin(), sections.end(),
+                               [&](const TSection& A) { return SameName(A.Name, *name); });
+        if (!repeated) sections.push_back({*name, i, ALines.size()});
+    }
+    return sections;
 }
 
 struct TFound {
@@ -102,19 +124,16 @@ struct TFound {
 
 TFound Find(const std::vector<TLine>& ALines, const QString& ASection, const QString& AKey) {
     TFound found;
-    for (std::size_t i = 0; i < ALines.size(); ++i) {
-        if (const auto section = SectionName(ALines[i].Text)) {
-            if (found.Section) break;  // the section ended; only its first occurrence counts
-            if (SameName(*section, ASection)) {
-                found.Section = i;
-                found.SectionEnd = i + 1;
-            }
-            continue;
+    for (const TSection& section : Sections(ALines)) {
+        if (!SameName(section.Name, ASection)) continue;
+        found.Section = section.Header;
+        found.SectionEnd = section.Header + 1;
+        for (std::size_t i = section.Header + 1; i < section.End; ++i) {
+            if (!Trimmed(ALines[i].Text).isEmpty()) found.SectionEnd = i + 1;
+            const auto key = KeyName(ALines[i].Text);
+            if (!found.Key && key && SameName(*key, AKey)) found.Key = i;
         }
-        if (!found.Section) continue;
-        if (!Trimmed(ALines[i].Text).isEmpty()) found.SectionEnd = i + 1;
-        const auto key = KeyName(ALines[i].Text);
-        if (!found.Key && key && SameName(*key, AKey)) found.Key = i;
+        break;
     }
     return found;
 }
@@ -254,24 +273,16 @@ TIniFile::TContents TIniFile::Read() const {
     TContents contents;
     const TFileLines file = ReadLines(FPath);
     contents.FTooLarge = file.Status == TReadStatus::TooLarge;
-    // Only the first occurrence of a section counts, and in it the first of a key.
-    QSet<QString> sectionsSeen;
-    std::optional<QString> section;
-    for (const TLine& line : file.Lines) {
-        if (const auto name = SectionName(line.Text)) {
-            const QString folded = name->toString().toCaseFolded();
-            section.reset();
-            if (!sectionsSeen.contains(folded)) section = name->toString();
-            sectionsSeen.insert(folded);
-            continue;
+    for (const TSection& section : Sections(file.Lines))
+        for (std::size_t i = section.Header + 1; i < section.End; ++i) {
+            const QString& line = file.Lines[i].Text;
+            const auto key = KeyName(line);
+            if (!key) continue;
+            const QString name = FoldedName(section.Name, *key);
+            if (contents.FValues.contains(name)) continue;  // the first of two equal keys counts
+            const QStringView value = Trimmed(QStringView(line).mid(line.indexOf(u'=') + 1));
+            contents.FValues.insert(name, value.left(MaxValueLength).toString());
         }
-        const auto key = KeyName(line.Text);
-        if (!section || !key) continue;
-        const QString name = FoldedName(*section, *key);
-        if (contents.FValues.contains(name)) continue;
-        const QStringView value = QStringView(line.Text).mid(line.Text.indexOf(u'=') + 1);
-        contents.FValues.insert(name, Trimmed(value).left(MaxValueLength).toString());
-    }
     return contents;
 }
 
