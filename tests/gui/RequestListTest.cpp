@@ -40,6 +40,12 @@ const char* const ListReply = R"([
 
 class RequestList : public TWindowTest {
 protected:
+    // The first cycle, then every request under the "all" box.
+    static void ShowAll(TFrmMainZelvan& AWindow) {
+        WaitForCycle(AWindow);
+        AWindow.PnlBoxTotalClick();
+        WaitForCycle(AWindow);
+    }
     static QStringList Column(const TFrmMainZelvan& AWindow, int AColumn) {
         const auto* model = AWindow.LvRequests->model();
         QStringList texts;
@@ -115,9 +121,7 @@ TEST_F(RequestList, StatusWordAndRowColours) {
     TListServer server;
     PointAt(server.FServer.Port());
     TFrmMainZelvan w;
-    WaitForCycle(w);
-    w.PnlBoxTotalClick();
-    WaitForCycle(w);
+    ShowAll(w);
     EXPECT_EQ(Column(w, 6), QStringList({"في الانتظار", "منجزة", "في الانتظار", "في الانتظار"}))
         << "only exactly \"completed\" is done";
     const auto* model = w.LvRequests->model();
@@ -135,9 +139,7 @@ TEST_F(RequestList, PendingRowsShowTheFlagAndCompletedRowsTheTick) {
     TListServer server;
     PointAt(server.FServer.Port());
     TFrmMainZelvan w;
-    WaitForCycle(w);
-    w.PnlBoxTotalClick();
-    WaitForCycle(w);
+    ShowAll(w);
     w.show();
     const auto pixels = [&](int ARow) {
         Select(w, ARow);
