@@ -99,6 +99,24 @@ std::string NoProxy() {
     return hosts;
 }
 
+THttpFailure FailureOf(CURLcode AResult) {
+    switch (AResult) {
+    case CURLE_OK: return THttpFailure::None;
+    case CURLE_COULDNT_CONNECT: return THttpFailure::Refused;
+    case CURLE_OPERATION_TIMEDOUT: return THttpFailure::TimedOut;
+    case CURLE_COULDNT_RESOLVE_HOST: return THttpFailure::HostNotFound;
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_PARTIAL_FILE: return THttpFailure::BrokeOff;
+    case CURLE_ABORTED_BY_CALLBACK:
+        // The progress check ends a transfer for one of two reasons: called off, or stalled.
+        return CancelFlag != nullptr && CancelFlag->load() ? THttpFailure::Cancelled
+                                                           : THttpFailure::TimedOut;
+    default: return THttpFailure::Other;
+    }
+}
+
 THttpReply Exchange(const std::string& AUrl, const std::string* APostBody,
                     const std::string& AToken) {
     InitCurlOnce();
@@ -141,6 +159,7 @@ THttpReply Exchange(const std::string& AUrl, const std::string* APostBody,
         throw EZelvanError("استجابة السيرفر أكبر من المسموح (أكثر من 64 ميغابايت).");
 
     THttpReply reply;
+    reply.Failure = FailureOf(result);
     // An exchange that did not end well (cut short, broken off, stalled, out of time, called
     // off) is no reply: a status that did arrive would otherwise pass a body cut off at an
     // arbitrary point as a success.

@@ -11,9 +11,21 @@
 // exchange ends after 60 s. An exchange that does not end well reports no status at all. A reply
 // body above MaxBodyBytes is refused with EZelvanError.
 
+// Why an exchange brought no status, as far as a person can act on it.
+enum class THttpFailure {
+    None,          // a status arrived
+    Refused,       // nothing listens at that address and port
+    TimedOut,      // no connection, or no reply, within the limits
+    HostNotFound,  // the name could not be resolved
+    BrokeOff,      // the connection closed before the reply was whole
+    Cancelled,     // the program called it off
+    Other,
+};
+
 struct THttpReply {
     long StatusCode = 0;  // 0 when no status arrived or the exchange did not end well
     std::string Body;     // the bytes received, also when the exchange broke off
+    THttpFailure Failure = THttpFailure::Other;
 };
 
 struct THttpLimits {

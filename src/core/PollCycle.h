@@ -55,7 +55,8 @@ signals:
     void Raised(const QString& AMessage);
 
 private:
-    void Run(const TPollQuery& AQuery);
+    static void Run(const TPollQuery& AQuery, const TServerWorker::TLink& ALink,
+                    TPollCycle* ACycle);
 
     TServerWorker FWorker;
 };

@@ -1,14 +1,13 @@
 #pragma once
 
-#include <atomic>
 #include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include <QObject>
 #include <QString>
-#include <QThread>
 
 // What an exchange gave: its value, or the text of the error it raised.
 template <typename T>
@@ -19,11 +18,28 @@ struct TOutcome {
 
 // The one way to the server that never holds up the window: exchanges run on a thread of the
 // worker's own, one at a time in the order asked, and each result comes back on the thread that
-// owns the worker. Destroying the worker calls off the transfer in progress and drops what is
-// queued, about a second at most; a result that comes after that is dropped too.
+// owns the worker. Destroying the worker returns at once: what is queued is dropped, the transfer
+// in progress is called off on the worker's thread (within about a second), and a result that
+// comes after that is dropped too. Threads given up that way are joined when the process ends.
 class TServerWorker : public QObject {
     Q_OBJECT
 public:
+    class TShared;
+
+    // What a job on the worker's thread may touch of its worker, which may be gone by then: the
+    // way back to the owner's thread, and whether the worker has been given up.
+    class TLink {
+    public:
+        explicit TLink(std::shared_ptr<TShared> AShared) : FShared(std::move(AShared)) {}
+        // Hands AStep to the owner's thread; dropped when the worker is gone by then.
+        void Deliver(std::function<void()> AStep) const;
+        // A job of several exchanges stops between them once this is true.
+        bool Cancelled() const;
+
+    private:
+        std::shared_ptr<TShared> FShared;
+    };
+
     explicit TServerWorker(QObject* AParent = nullptr);
     ~TServerWorker() override;
 
@@ -31,26 +47,22 @@ public:
     // ADone (a callable taking TOutcome<T>) on this object's thread.
     template <typename T, typename E, typename D>
     void Run(E AExchange, D ADone) {
-        Post([this, exchange = std::move(AExchange), done = std::move(ADone)]() mutable {
+        Post([exchange = std::move(AExchange), done = std::move(ADone)](const TLink& ALink) mutable {
             auto outcome = std::make_shared<TOutcome<T>>();
             try {
                 outcome->Value.emplace(exchange());
             } catch (const std::exception& e) {
                 outcome->Raised = QString::fromUtf8(e.what());
             }
-            Deliver([outcome, done]() mutable { done(std::move(*outcome)); });
+            ALink.Deliver([outcome, done]() mutable { done(std::move(*outcome)); });
         });
     }
 
-    // The building blocks of Run, for work of several exchanges: AJob runs on the worker's
-    // thread with the transfers callable off; Deliver hands AStep back to this object's thread.
-    void Post(std::function<void()> AJob);
-    void Deliver(std::function<void()> AStep);
-    // Whether the worker is being destroyed: a job of several exchanges stops between them.
-    bool Cancelled() const { return FCancelled; }
+    // The building block of Run, for work of several exchanges: AJob runs on the worker's thread
+    // with the transfers callable off. It must reach back only through the link it is given.
+    void Post(std::function<void(const TLink&)> AJob);
 
 private:
-    QThread FThread;
-    QObject* FContext;  // lives on FThread; the jobs run in its event queue
-    std::atomic<bool> FCancelled = false;
+    std::shared_ptr<TShared> FShared;
+    std::thread FThread;
 };

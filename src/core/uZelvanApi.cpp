@@ -56,6 +56,32 @@ QString Text(const char* AUtf8) {
     return QString::fromUtf8(AUtf8);
 }
 
+// Why no status came back, in words a secretary can act on; empty where there is nothing to add.
+QString CauseOf(THttpFailure AFailure) {
+    switch (AFailure) {
+    case THttpFailure::Refused:
+        return Text("السيرفر رفض الاتصال: تأكد من تشغيل السيرفر ومن رقم المنفذ.");
+    case THttpFailure::TimedOut: return Text("السيرفر لم يرد في الوقت المحدد.");
+    case THttpFailure::HostNotFound:
+        return Text("تعذر العثور على عنوان السيرفر: تأكد من العنوان في الإعدادات.");
+    case THttpFailure::BrokeOff: return Text("انقطع رد السيرفر قبل اكتماله.");
+    default: return {};
+    }
+}
+
+// The message stays as it is; the cause, where one is known, follows on a line of its own.
+QString WithCause(QString AMessage, THttpFailure AFailure) {
+    if (const QString cause = CauseOf(AFailure); !cause.isEmpty()) AMessage += u'\n' + cause;
+    return AMessage;
+}
+
+// A change whose reply never came may have reached the server all the same.
+bool MayHaveArrived(THttpFailure AFailure) {
+    return AFailure == THttpFailure::TimedOut || AFailure == THttpFailure::BrokeOff;
+}
+
+thread_local bool LastChangeUncertain = false;
+
 QString FromUtf8(std::string_view AText) {
     return QString::fromUtf8(AText.data(), static_cast<qsizetype>(AText.size()));
 }
@@ -87,10 +113,6 @@ bool Finish(const THttpReply& AReply, QString& AResponse, std::int32_t& AStatusC
 std::optional<TJsonDocument> ParseReply(std::string ABody) {
     if (ABody.starts_with("\xEF\xBB\xBF")) ABody.erase(0, 3);
     return TJsonDocument::Parse(std::move(ABody));
-}
-
-std::optional<TJsonDocument> ParseReply(const QString& AResponse) {
-    return ParseReply(AResponse.toStdString());
 }
 
 THttpReply Transmit(const QString& AUrl, const QString* APostBody, const QString& AToken) {
@@ -390,20 +412,20 @@ bool TZelvanApi::Login(const QString& AHost, std::int32_t APort, const QString& 
     AError.clear();
     const QString body =
         QStringLiteral("{\"username\":\"user\",\"password\":\"%1\"}").arg(JsonEscape(APassword));
-    QString response;
-    std::int32_t status = 0;
-    if (!HttpPost(BuildUrl(AHost, APort, QStringLiteral("/api/login")), body, QString(), response,
-                  status)) {
+    const QString url = BuildUrl(AHost, APort, QStringLiteral("/api/login"));
+    THttpReply reply = Transmit(url, &body, QString());
+    if (!IsSuccess(reply.StatusCode)) {
+        const int status = static_cast<int>(reply.StatusCode);
         if (status == 401)
             AError = Text(MsgWrongPassword);
         else if (status > 0)
             AError = QString::asprintf(MsgServerStatus, status);
         else
-            AError = Text(MsgUnreachable);
+            AError = WithCause(Text(MsgUnreachable), reply.Failure);
         return false;
     }
     try {
-        const auto doc = ParseReply(response);
+        const auto doc = ParseReply(std::move(reply.Body));
         if (!doc || !doc->Root().IsObject()) {
             AError = Text(MsgInvalidReply);
             return false;
@@ -466,8 +488,16 @@ bool TZelvanApi::SendWithRetry(const QString& AHost, std::int32_t APort, const Q
         return true;
     }
     const int status = static_cast<int>(reply.StatusCode);
-    AError =
-        status == 401 ? Text(MsgUnauthorized) : QString::asprintf(ARequest.FailureFormat, status);
+    if (status == 401) {
+        AError = Text(MsgUnauthorized);
+        return false;
+    }
+    AError = QString::asprintf(ARequest.FailureFormat, status);
+    if (status != 0) return false;
+    AError = WithCause(AError, reply.Failure);
+    LastChangeUncertain = ARequest.IsPost && MayHaveArrived(reply.Failure);
+    if (LastChangeUncertain)
+        AError += u'\n' + Text("قد يكون التغيير قد وصل إلى السيرفر: ستُظهر القائمة بعد التحديث إن كان قد تم.");
     return false;
 }
 
@@ -544,11 +574,16 @@ bool ReadChangeReply(std::string AReply, QString& AError) {
 
 }  // namespace
 
+bool TZelvanApi::LastChangeMayHaveArrived() {
+    return LastChangeUncertain;
+}
+
 bool TZelvanApi::UpdateRequestStatus(const QString& AHost, std::int32_t APort,
                                      const QString& APassword, std::int32_t AID,
                                      const QString& AStatus, const QString& ACompletedBy,
                                      QString& AError) {
     AError.clear();
+    LastChangeUncertain = false;
     const TRequest request{QStringLiteral("/api/certificates/requests/update-status"), true,
                            QStringLiteral("{\"id\":%1,\"status\":\"%2\",\"completed_by\":\"%3\"}")
                                .arg(AID)
@@ -562,6 +597,7 @@ bool TZelvanApi::UpdateRequestStatus(const QString& AHost, std::int32_t APort,
 bool TZelvanApi::DeleteRequest(const QString& AHost, std::int32_t APort, const QString& APassword,
                                std::int32_t AID, QString& AError) {
     AError.clear();
+    LastChangeUncertain = false;
     const TRequest request{QStringLiteral("/api/certificates/requests/delete"), true,
                            QStringLiteral("{\"id\":%1}").arg(AID), "خطأ حذف الطلب (%d)"};
     std::string reply;

@@ -70,6 +70,9 @@ public:
                                     QString& AError);
     static bool DeleteRequest(const QString& AHost, std::int32_t APort, const QString& APassword,
                               std::int32_t AID, QString& AError);
+    // After a failed UpdateRequestStatus or DeleteRequest on this thread: whether the request
+    // went out and its reply was lost (timed out, broken off), so the change may have been made.
+    static bool LastChangeMayHaveArrived();
 
 private:
     friend class TZelvanApiTestAccess;

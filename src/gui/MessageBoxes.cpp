@@ -4,7 +4,15 @@
 
 namespace {
 TMessageBoxes::TRecorder* Recorder = nullptr;
+bool Ending = false;
+
+// Modal to its own window only, so that the tray menu, and its exit item, stay in reach.
+int Exec(QMessageBox& ABox) {
+    if (Ending) return QMessageBox::No;
+    if (ABox.parentWidget()) ABox.setWindowModality(Qt::WindowModal);
+    return ABox.exec();
 }
+}  // namespace
 
 TMessageBoxes::TRecorder::TRecorder() {
     Recorder = this;
@@ -31,24 +39,31 @@ bool TMessageBoxes::Record(TKind AKind, const QString& AText, bool* AAnswer) {
 void TMessageBoxes::ShowMessage(QWidget* AParent, const QString& AText) {
     if (Record(TKind::Message, AText)) return;
     QMessageBox box(QMessageBox::NoIcon, ApplicationTitle(), AText, QMessageBox::Ok, AParent);
-    box.exec();
+    Exec(box);
 }
 
 void TMessageBoxes::ShowError(QWidget* AParent, const QString& AText) {
     if (Record(TKind::Error, AText)) return;
     QMessageBox box(QMessageBox::Critical, ApplicationTitle(), AText, QMessageBox::Ok, AParent);
-    box.exec();
+    Exec(box);
 }
 
 void TMessageBoxes::ShowCloseError(const QString& AText) {
     if (Record(TKind::CloseError, AText)) return;
     QMessageBox box(QMessageBox::Critical, ApplicationTitle(), AText, QMessageBox::Close);
-    box.exec();
+    Exec(box);
 }
 
 bool TMessageBoxes::Confirm(QWidget* AParent, const QString& AText) {
     bool answer = false;
     if (Record(TKind::Question, AText, &answer)) return answer;
-    return QMessageBox::question(AParent, QString(), AText, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::Yes) == QMessageBox::Yes;
+    // The toolkit's own question box, as QMessageBox::question makes it.
+    QMessageBox box(QMessageBox::Question, QString(), AText, QMessageBox::Yes | QMessageBox::No,
+                    AParent);
+    box.setDefaultButton(QMessageBox::Yes);
+    return Exec(box) == QMessageBox::Yes;
+}
+
+void TMessageBoxes::EndAll() {
+    Ending = true;
 }

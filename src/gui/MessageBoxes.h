@@ -25,6 +25,10 @@ public:
     // A question with Yes (the default) and No; true for Yes.
     static bool Confirm(QWidget* AParent, const QString& AText);
 
+    // The program is ending: the boxes open now are closed (a question as if answered No), and
+    // none opens from here on.
+    static void EndAll();
+
     enum class TKind { Message, Error, CloseError, Question };
     struct TShown {
         TKind Kind;

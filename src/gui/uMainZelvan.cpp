@@ -108,6 +108,7 @@ TFrmMainZelvan::~TFrmMainZelvan() {
     // Calls off what still waits on the server, so the program ends promptly even then.
     delete FExchanges;
     delete FPollCycle;
+    delete PopupTray;
 }
 
 // ---- layout ----
@@ -236,7 +237,9 @@ void TFrmMainZelvan::BuildTray() {
     TimerPoll->setInterval(10 * 1000);
     connect(TimerPoll, &QTimer::timeout, this, &TFrmMainZelvan::TimerPollTimer);
 
-    PopupTray = new QMenu(this);
+    // Not a child of the window: a box or the dialog, modal to the window, leaves it usable.
+    PopupTray = new QMenu;
+    PopupTray->setLayoutDirection(Qt::RightToLeft);
     MniShow = PopupTray->addAction(QStringLiteral("عرض النافذة"));
     QFont bold = MniShow->font();
     bold.setBold(true);
@@ -373,8 +376,8 @@ void TFrmMainZelvan::ShowWaiting() {
     PaintStatus();
 }
 
-// The label is narrow: a long reason is cut at its end, and the whole of it is in the tooltips
-// of the indicator and of the tray icon.
+// The label is narrow: it shows the first line, cut at its end where it is long, and the whole
+// text is in the tooltips of the indicator and of the tray icon, with the changes still waiting.
 void TFrmMainZelvan::PaintStatus() {
     const TWindowColours& c = TWindowColours::Current();
     const bool connected = FLink == TLink::Connected;
@@ -383,12 +386,18 @@ void TFrmMainZelvan::PaintStatus() {
                                : lost    ? c.NotConnectedCircle
                                          : c.IdleCircle);
     PaintText(LblStatusText, connected ? c.ConnectedText : lost ? c.NotConnectedText : c.IdleText);
-    LblStatusText->setText(LblStatusText->fontMetrics().elidedText(FStatusText, Qt::ElideRight,
-                                                                   LblStatusText->width()));
-    LblStatusText->setToolTip(FStatusText);
-    ShapeStatus->setToolTip(FStatusText);
-    LblStatusText->setAccessibleName(QStringLiteral("حالة الاتصال: ") + FStatusText);
+    LblStatusText->setText(LblStatusText->fontMetrics().elidedText(
+        FStatusText.section(u'\n', 0, 0), Qt::ElideRight, LblStatusText->width()));
+    const QString whole = StatusWithChanges();
+    LblStatusText->setToolTip(whole);
+    ShapeStatus->setToolTip(whole);
+    LblStatusText->setAccessibleName(QStringLiteral("حالة الاتصال: ") + whole);
     UpdateTray();
+}
+
+QString TFrmMainZelvan::StatusWithChanges() const {
+    if (FChanges.empty()) return FStatusText;
+    return FStatusText + QStringLiteral("\nتغييرات قيد الإرسال إلى السيرفر: %1").arg(FChanges.size());
 }
 
 void TFrmMainZelvan::UpdateTray() {
@@ -396,8 +405,10 @@ void TFrmMainZelvan::UpdateTray() {
     status.Pending = FCountPending;
     status.Completed = FCountCompleted;
     status.Total = FCountTotal;
-    status.Reachable = FLink != TLink::NotConnected;
-    status.Status = FStatusText;
+    // Only a server that has answered is shown as reached; while one is awaited, or before the
+    // first answer, the icon says nothing is known to be well.
+    status.Reachable = FLink == TLink::Connected;
+    status.Status = StatusWithChanges();
     // The icon is drawn again only when what it shows changes, not on every cycle.
     const QString look = TTrayStatus::BadgeText(status.Pending) + (status.Reachable ? u'+' : u'-');
     if (!FProgramIcon.isNull() && look != FTrayIconLook) {
@@ -542,14 +553,13 @@ void TFrmMainZelvan::EdtSearchChange() {
 
 // Nothing is changed here first: the server's state comes back with the poll.
 void TFrmMainZelvan::ChangeSelectedStatus(const QString& AStatus) {
-    if (FChanging) return;  // the click before is still on its way
     QString name, className;
     const std::int32_t id = GetSelectedRequest(name, className);
     if (id == 0) {
         TMessageBoxes::ShowMessage(this, MsgSelectRequest);
         return;
     }
-    ChangeOnServer(QStringLiteral("فشل تحديث الطلب: "),
+    ChangeOnServer({id, AStatus, name, QStringLiteral("فشل تحديث الطلب: ")},
                    [host = FServerHost, port = FServerPort, password = FServerPassword, id,
                     status = AStatus](QString& AError) {
                        return TZelvanApi::UpdateRequestStatus(host, port, password, id, status,
@@ -557,29 +567,60 @@ void TFrmMainZelvan::ChangeSelectedStatus(const QString& AStatus) {
                    });
 }
 
-// The server is asked on the actions' worker, under the busy cursor, while the window answers;
-// on success the poll that follows shows its state (and keeps the busy cursor until it is
-// shown), on failure the reason follows APrefix.
-void TFrmMainZelvan::ChangeOnServer(const QString& APrefix, std::function<bool(QString&)> AChange) {
-    using TResult = std::pair<bool, QString>;
-    FChanging = true;
-    FChangeCursor = std::make_unique<TBusyCursor>();
-    FExchanges->Run<TResult>(
+// The server is asked on the actions' worker, one change after another in the order asked, under
+// the busy cursor, while the window answers. A change asked while others wait joins the queue;
+// the same change of the same request is sent once.
+void TFrmMainZelvan::ChangeOnServer(TChange AAction, std::function<bool(QString&)> AChange) {
+    const auto same = [&](const TChange& AWaiting) {
+        return AWaiting.ID == AAction.ID && AWaiting.What == AAction.What;
+    };
+    if (std::any_of(FChanges.begin(), FChanges.end(), same)) return;
+    if (FChanges.empty()) FChangeCursor = std::make_unique<TBusyCursor>();
+    FChanges.push_back(AAction);
+    PaintStatus();
+    FExchanges->Run<TChangeResult>(
         [change = std::move(AChange)] {
-            QString error;
-            const bool done = change(error);
-            return TResult(done, error);
+            TChangeResult result;
+            result.Done = change(result.Error);
+            result.MayHaveArrived = !result.Done && TZelvanApi::LastChangeMayHaveArrived();
+            return result;
         },
-        [this, prefix = APrefix](TOutcome<TResult> AOutcome) {
-            FChanging = false;
-            const bool done = AOutcome.Value && AOutcome.Value->first;
-            if (done) PollServer(true);  // takes the busy cursor over before this one goes
-            FChangeCursor.reset();
-            if (!AOutcome.Raised.isEmpty())
-                TMessageBoxes::ShowError(this, AOutcome.Raised);
-            else if (!done)
-                TMessageBoxes::ShowMessage(this, prefix + AOutcome.Value->second);
+        [this, action = std::move(AAction)](TOutcome<TChangeResult> AOutcome) {
+            ChangeAnswered(action, AOutcome);
         });
+}
+
+// On success the poll that follows shows the server's state (and keeps the busy cursor until it
+// is shown). A failure names the pupil; where the reply was lost the change may have been made,
+// and a poll follows too, so that the list shows whether it was.
+void TFrmMainZelvan::ChangeAnswered(const TChange& AAction,
+                                    const TOutcome<TChangeResult>& AOutcome) {
+    FChanges.erase(FChanges.begin());  // answers come in the order the changes were asked
+    const bool done = AOutcome.Value && AOutcome.Value->Done;
+    if (done || (AOutcome.Value && AOutcome.Value->MayHaveArrived))
+        PollServer(true);  // takes the busy cursor over before this one goes
+    if (FChanges.empty()) FChangeCursor.reset();
+    PaintStatus();
+    const QString pupil = QStringLiteral("\nالتلميذ: «%1»").arg(AAction.Name);
+    if (!AOutcome.Raised.isEmpty())
+        ReportFailure(AAction.Prefix + AOutcome.Raised + pupil, true);
+    else if (!done)
+        ReportFailure(AAction.Prefix + AOutcome.Value->Error + pupil, false);
+}
+
+void TFrmMainZelvan::ReportFailure(const QString& AText, bool AIsError) {
+    FFailures.emplace_back(AText, AIsError);
+    if (FShowingFailures) return;  // the box open now shows it when it is closed
+    FShowingFailures = true;
+    while (!FFailures.empty()) {
+        const auto [text, isError] = FFailures.front();
+        FFailures.erase(FFailures.begin());
+        if (isError)
+            TMessageBoxes::ShowError(this, text);
+        else
+            TMessageBoxes::ShowMessage(this, text);
+    }
+    FShowingFailures = false;
 }
 
 void TFrmMainZelvan::BtnCompleteClick() {
@@ -606,7 +647,6 @@ void TFrmMainZelvan::LvRequestsDblClick() {
 }
 
 void TFrmMainZelvan::BtnDeleteClick() {
-    if (FChanging) return;
     QString name, className;
     const std::int32_t id = GetSelectedRequest(name, className);
     if (id == 0) {
@@ -617,7 +657,7 @@ void TFrmMainZelvan::BtnDeleteClick() {
                                           QStringLiteral("\" نهائياً؟")))
         return;
     ChangeOnServer(
-        QStringLiteral("فشل حذف الطلب: "),
+        {id, QStringLiteral("delete"), name, QStringLiteral("فشل حذف الطلب: ")},
         [host = FServerHost, port = FServerPort, password = FServerPassword, id](QString& AError) {
             return TZelvanApi::DeleteRequest(host, port, password, id, AError);
         });
@@ -665,8 +705,13 @@ void TFrmMainZelvan::PollCountsArrived(const TPollCounts& ACounts) {
 
 // A failed fetch leaves the last good list in place, so the search goes on showing the requests
 // the server holds instead of an empty list after a passing network fault.
+// A list that arrives while the counts had failed means the server is back: the counts are asked
+// again at once (once), so that the indicator need not wait a whole interval to turn green.
 void TFrmMainZelvan::PollListArrived(TPollList& AList) {
     if (AList.Ok) RefreshRequestList(&AList.Requests);
+    const bool recheck = AList.Ok && FLink == TLink::NotConnected && !FRecheck;
+    FRecheck = recheck;
+    if (recheck) FPollAgain = true;
     EndPollCycle();
 }
 
@@ -691,12 +736,13 @@ void TFrmMainZelvan::EndPollCycle() {
 }
 
 // A tick never queues a cycle; one that finds the last still waiting says so at once, rather
-// than leave the indicator green until the transport gives up.
+// than leave the indicator green until the transport gives up. A server that has already failed
+// stays shown as not connected until it answers again.
 void TFrmMainZelvan::TimerPollTimer() {
-    if (FIsPolling)
-        ShowWaiting();
-    else
+    if (!FIsPolling)
         PollServer(false);
+    else if (FLink == TLink::Connected)
+        ShowWaiting();
 }
 
 void TFrmMainZelvan::BtnRefreshClick() {
@@ -707,6 +753,7 @@ void TFrmMainZelvan::BtnRefreshClick() {
 // After OK the new values are in use at once; the highest id seen is kept.
 void TFrmMainZelvan::BtnSettingsClick() {
     TFrmSettings dialog(this);
+    dialog.setWindowModality(Qt::WindowModal);  // the tray menu stays usable meanwhile
     dialog.setWindowIcon(windowIcon());
     CentreOnScreen(&dialog);
     if (dialog.exec() != QDialog::Accepted) return;
@@ -778,8 +825,10 @@ void TFrmMainZelvan::TrayBalloonClick() {
     if (newest != 0) SelectRequest(newest);
 }
 
+// Whatever box or dialog is open is closed with nothing saved, and the loops they run end too.
 void TFrmMainZelvan::MniExitClick() {
     TimerPoll->stop();
+    TMessageBoxes::EndAll();
     // exit() rather than quit(): quit() would first ask the window to close, and closing hides
     // it to the tray with a balloon instead of ending.
     QCoreApplication::exit(0);

@@ -4,12 +4,15 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include <QIcon>
 #include <QList>
 #include <QPixmap>
 #include <QWidget>
 
+#include "ServerWorker.h"
 #include "uZelvanApi.h"
 
 class QAction;
@@ -25,7 +28,6 @@ struct TPollCounts;
 struct TPollList;
 class TListView;
 class TRequestListModel;
-class TServerWorker;
 class TShape;
 class TTrayIcon;
 
@@ -79,8 +81,9 @@ public:
     const QString& CurrentFilter() const { return FCurrentFilter; }
     std::int32_t LastSeenMaxID() const { return FLastSeenMaxID; }
     bool IsPolling() const { return FIsPolling; }
-    // An action (a status change, a delete) is waiting for the server.
-    bool IsChanging() const { return FChanging; }
+    // Actions (status changes, deletes) asked and not yet answered by the server.
+    int ChangesWaiting() const { return static_cast<int>(FChanges.size()); }
+    bool IsChanging() const { return !FChanges.empty(); }
     const TCertRequestList& AllRequests() const { return FAllRequests; }
 
     void LayoutStatBoxes();
@@ -135,6 +138,8 @@ private:
     // The cycle still waits on the server when the next one is due: the indicator says so.
     void ShowWaiting();
     void PaintStatus();
+    // The indicator's whole text, with the number of changes still on their way.
+    QString StatusWithChanges() const;
     void UpdateTray();
     void UpdateSoundButton();
     void PlayAlertSound();
@@ -148,8 +153,24 @@ private:
     void SelectRequest(std::int32_t AID);
     void SetFilter(const QString& AWord);
     void ChangeSelectedStatus(const QString& AStatus);
-    // Runs AChange (which must hold copies of what it needs) on the actions' worker.
-    void ChangeOnServer(const QString& APrefix, std::function<bool(QString&)> AChange);
+    // One action the user asked for, from the click until the server's answer.
+    struct TChange {
+        std::int32_t ID = 0;
+        QString What;  // the status word, or "delete"
+        QString Name;  // the pupil's, for the message should it fail
+        QString Prefix;
+    };
+    // Queues AChange (which must hold copies of what it needs) on the actions' worker, unless the
+    // same change of the same request is already waiting.
+    void ChangeOnServer(TChange AAction, std::function<bool(QString&)> AChange);
+    struct TChangeResult {
+        bool Done = false;
+        bool MayHaveArrived = false;
+        QString Error;
+    };
+    void ChangeAnswered(const TChange& AAction, const TOutcome<TChangeResult>& AOutcome);
+    // Failures are shown one box at a time, in the order they came.
+    void ReportFailure(const QString& AText, bool AIsError);
     void HideToTray(bool AWithBalloon);
 
     // A cycle asks the server on a thread of its own and hands its results back here: the
@@ -163,8 +184,11 @@ private:
     TRequestListModel* FRequestModel = nullptr;
     TPollCycle* FPollCycle = nullptr;
     TServerWorker* FExchanges = nullptr;         // the actions' way to the server
-    std::unique_ptr<TBusyCursor> FChangeCursor;  // while an action waits on the server
-    bool FChanging = false;
+    std::unique_ptr<TBusyCursor> FChangeCursor;  // while actions wait on the server
+    std::vector<TChange> FChanges;               // asked and not yet answered, in order
+    std::vector<std::pair<QString, bool>> FFailures;  // to show: the text, and whether an error
+    bool FShowingFailures = false;
+    bool FRecheck = false;  // a cycle follows at once to see whether the server is back
     std::unique_ptr<TBusyCursor> FPollCursor;  // the busy cursor of the running cycle, if asked
     bool FPollAgain = false;      // a change the user made came during a cycle: poll once more
     bool FPollAgainBusy = false;  // ... with the busy cursor

@@ -203,7 +203,9 @@ TEST_F(PollCycle, IndicatorFollowsTheServerAndAFailedFetchKeepsTheList) {
 
     server.reset();
     Refresh(w);
-    EXPECT_EQ(w.LblStatusText->toolTip(), QStringLiteral("خطأ اتصال (0)"));
+    EXPECT_EQ(w.LblStatusText->toolTip(),
+              QStringLiteral("خطأ اتصال (0)\nالسيرفر رفض الاتصال: تأكد من تشغيل السيرفر ومن رقم المنفذ."));
+    EXPECT_EQ(w.LblStatusText->text(), QStringLiteral("خطأ اتصال (0)")) << "the first line";
     EXPECT_EQ(w.LblCountPending->text(), QStringLiteral("في الانتظار: %1").arg(counts.Pending))
         << "the counters keep their texts";
     EXPECT_EQ(w.AllRequests().size(), std::size_t(counts.Pending)) << "the last good list stays";

@@ -271,7 +271,8 @@ TEST_F(RequestList, CopyNameAndDeleteUseTheNameUnchanged) {
     w.BtnDeleteClick();
     WaitForCycle(w);
     ASSERT_EQ(FBoxes.Shown.size(), 4u);
-    EXPECT_EQ(FBoxes.Shown[3].Text, QStringLiteral("فشل حذف الطلب: مرفوض"));
+    EXPECT_EQ(FBoxes.Shown[3].Text,
+              QStringLiteral("فشل حذف الطلب: مرفوض\nالتلميذ: «") + name + u'»');
     EXPECT_EQ(server.FServer.Requests().back().Body, R"({"id":7})");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -326,7 +327,7 @@ TEST_F(RequestList, ARefusedChangeShowsThePrefixAndTheServersReason) {
     w.BtnRevert->click();
     WaitForCycle(w);
     ASSERT_EQ(FBoxes.Shown.size(), 1u);
-    EXPECT_EQ(FBoxes.Shown[0].Text, QStringLiteral("فشل تحديث الطلب: "));
+    EXPECT_TRUE(FBoxes.Shown[0].Text.startsWith(QStringLiteral("فشل تحديث الطلب: \nالتلميذ: «")));
     EXPECT_EQ(server.FServer.Requests().back().Body,
               R"({"id":112,"status":"pending","completed_by":"أمانة المدير"})");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
