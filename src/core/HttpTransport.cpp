@@ -101,19 +101,25 @@ std::string NoProxy() {
 
 THttpFailure FailureOf(CURLcode AResult) {
     switch (AResult) {
-    case CURLE_OK: return THttpFailure::None;
-    case CURLE_COULDNT_CONNECT: return THttpFailure::Refused;
-    case CURLE_OPERATION_TIMEDOUT: return THttpFailure::TimedOut;
-    case CURLE_COULDNT_RESOLVE_HOST: return THttpFailure::HostNotFound;
-    case CURLE_GOT_NOTHING:
-    case CURLE_RECV_ERROR:
-    case CURLE_SEND_ERROR:
-    case CURLE_PARTIAL_FILE: return THttpFailure::BrokeOff;
-    case CURLE_ABORTED_BY_CALLBACK:
-        // The progress check ends a transfer for one of two reasons: called off, or stalled.
-        return CancelFlag != nullptr && CancelFlag->load() ? THttpFailure::Cancelled
-                                                           : THttpFailure::TimedOut;
-    default: return THttpFailure::Other;
+        case CURLE_OK:
+            return THttpFailure::None;
+        case CURLE_COULDNT_CONNECT:
+            return THttpFailure::Refused;
+        case CURLE_OPERATION_TIMEDOUT:
+            return THttpFailure::TimedOut;
+        case CURLE_COULDNT_RESOLVE_HOST:
+            return THttpFailure::HostNotFound;
+        case CURLE_GOT_NOTHING:
+        case CURLE_RECV_ERROR:
+        case CURLE_SEND_ERROR:
+        case CURLE_PARTIAL_FILE:
+            return THttpFailure::BrokeOff;
+        case CURLE_ABORTED_BY_CALLBACK:
+            // The progress check ends a transfer for one of two reasons: called off, or stalled.
+            return CancelFlag != nullptr && CancelFlag->load() ? THttpFailure::Cancelled
+                                                               : THttpFailure::TimedOut;
+        default:
+            return THttpFailure::Other;
     }
 }
 

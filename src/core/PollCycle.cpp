@@ -19,7 +19,8 @@ void TPollCycle::Run(const TPollQuery& AQuery, const TServerWorker::TLink& ALink
             AQuery.Host, AQuery.Port, AQuery.Password, AQuery.LastSeenID, counts.Pending,
             counts.Completed, counts.Total, counts.MaxID, counts.NewCount, counts.Error);
     } catch (const std::exception& e) {
-        ALink.Deliver([ACycle, message = QString::fromUtf8(e.what())] { emit ACycle->Raised(message); });
+        ALink.Deliver(
+            [ACycle, message = QString::fromUtf8(e.what())] { emit ACycle->Raised(message); });
         return;
     }
     ALink.Deliver([ACycle, counts] { emit ACycle->CountsArrived(counts); });
@@ -31,7 +32,8 @@ void TPollCycle::Run(const TPollQuery& AQuery, const TServerWorker::TLink& ALink
         list->Ok = TZelvanApi::GetRequests(AQuery.Host, AQuery.Port, AQuery.Password, AQuery.Filter,
                                            list->Requests, list->Error);
     } catch (const std::exception& e) {
-        ALink.Deliver([ACycle, message = QString::fromUtf8(e.what())] { emit ACycle->Raised(message); });
+        ALink.Deliver(
+            [ACycle, message = QString::fromUtf8(e.what())] { emit ACycle->Raised(message); });
         return;
     }
     ALink.Deliver([ACycle, list] { emit ACycle->ListArrived(*list); });

@@ -47,15 +47,16 @@ public:
     // ADone (a callable taking TOutcome<T>) on this object's thread.
     template <typename T, typename E, typename D>
     void Run(E AExchange, D ADone) {
-        Post([exchange = std::move(AExchange), done = std::move(ADone)](const TLink& ALink) mutable {
-            auto outcome = std::make_shared<TOutcome<T>>();
-            try {
-                outcome->Value.emplace(exchange());
-            } catch (const std::exception& e) {
-                outcome->Raised = QString::fromUtf8(e.what());
-            }
-            ALink.Deliver([outcome, done]() mutable { done(std::move(*outcome)); });
-        });
+        Post(
+            [exchange = std::move(AExchange), done = std::move(ADone)](const TLink& ALink) mutable {
+                auto outcome = std::make_shared<TOutcome<T>>();
+                try {
+                    outcome->Value.emplace(exchange());
+                } catch (const std::exception& e) {
+                    outcome->Raised = QString::fromUtf8(e.what());
+                }
+                ALink.Deliver([outcome, done]() mutable { done(std::move(*outcome)); });
+            });
     }
 
     // The building block of Run, for work of several exchanges: AJob runs on the worker's thread

@@ -59,13 +59,16 @@ QString Text(const char* AUtf8) {
 // Why no status came back, in words a secretary can act on; empty where there is nothing to add.
 QString CauseOf(THttpFailure AFailure) {
     switch (AFailure) {
-    case THttpFailure::Refused:
-        return Text("السيرفر رفض الاتصال: تأكد من تشغيل السيرفر ومن رقم المنفذ.");
-    case THttpFailure::TimedOut: return Text("السيرفر لم يرد في الوقت المحدد.");
-    case THttpFailure::HostNotFound:
-        return Text("تعذر العثور على عنوان السيرفر: تأكد من العنوان في الإعدادات.");
-    case THttpFailure::BrokeOff: return Text("انقطع رد السيرفر قبل اكتماله.");
-    default: return {};
+        case THttpFailure::Refused:
+            return Text("السيرفر رفض الاتصال: تأكد من تشغيل السيرفر ومن رقم المنفذ.");
+        case THttpFailure::TimedOut:
+            return Text("السيرفر لم يرد في الوقت المحدد.");
+        case THttpFailure::HostNotFound:
+            return Text("تعذر العثور على عنوان السيرفر: تأكد من العنوان في الإعدادات.");
+        case THttpFailure::BrokeOff:
+            return Text("انقطع رد السيرفر قبل اكتماله.");
+        default:
+            return {};
     }
 }
 
@@ -497,7 +500,9 @@ bool TZelvanApi::SendWithRetry(const QString& AHost, std::int32_t APort, const Q
     AError = WithCause(AError, reply.Failure);
     LastChangeUncertain = ARequest.IsPost && MayHaveArrived(reply.Failure);
     if (LastChangeUncertain)
-        AError += u'\n' + Text("قد يكون التغيير قد وصل إلى السيرفر: ستُظهر القائمة بعد التحديث إن كان قد تم.");
+        AError +=
+            u'\n' +
+            Text("قد يكون التغيير قد وصل إلى السيرفر: ستُظهر القائمة بعد التحديث إن كان قد تم.");
     return false;
 }
 

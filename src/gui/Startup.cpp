@@ -4,8 +4,10 @@
 #include <QFontDatabase>
 #include <QLibraryInfo>
 #include <QScreen>
+#include <QTimer>
 #include <QTranslator>
 #include <QWidget>
+#include <QWindow>
 
 #include "IniFile.h"
 #include "StyleSwitch.h"
@@ -44,20 +46,74 @@ QString ApplyStyleAtStartup(const QString& AIniPath) {
     return name;
 }
 
+namespace {
+
+// What a title bar and borders take where the platform cannot tell yet (X11 before the window
+// manager has framed the window): about what Windows 10 and 11 give a window at 100 %.
+constexpr QMargins GuessedFrame(8, 32, 8, 8);
+
+QMargins FrameOf(const QWidget* AWindow) {
+    const QWindow* handle = AWindow->windowHandle();
+    const QMargins known = handle ? handle->frameMargins() : QMargins();
+    if (!known.isNull() || AWindow->windowFlags().testFlag(Qt::FramelessWindowHint)) return known;
+    return GuessedFrame;
+}
+
+// Fits the window again once the platform has told its real frame, which on X11 comes only
+// after the window is shown; a move or resize of the user's is left alone after that.
+class TFrameWatch : public QObject {
+public:
+    TFrameWatch(QWidget* AWindow, QMargins AUsed) : QObject(AWindow), FUsed(AUsed) {}
+    void Used(QMargins AFrame) { FUsed = AFrame; }
+
+protected:
+    bool eventFilter(QObject* AObject, QEvent* AEvent) override {
+        const QEvent::Type type = AEvent->type();
+        if (type != QEvent::Move && type != QEvent::Resize && type != QEvent::Show) return false;
+        auto* window = static_cast<QWidget*>(AObject);
+        const QWindow* handle = window->windowHandle();
+        if (!handle || handle->frameMargins().isNull()) return false;
+        window->removeEventFilter(this);
+        if (handle->frameMargins() != FUsed)
+            QTimer::singleShot(0, window, [window] { CentreOnScreen(window); });
+        deleteLater();
+        return false;
+    }
+
+private:
+    QMargins FUsed;
+};
+
+}  // namespace
+
+void FitInArea(QWidget* AWindow, const QRect& AArea, const QMargins& AFrame) {
+    const QSize room = AArea.size().shrunkBy(AFrame);
+    QSize size = AWindow->size();
+    if (size.width() > room.width() || size.height() > room.height()) {
+        size = size.boundedTo(room);
+        AWindow->setFixedSize(size);
+    }
+    // Centred; where it fills the area in one direction, it starts there at the area's edge, so
+    // that the title bar is on screen.
+    const QSize whole = size.grownBy(AFrame);
+    const QPoint frameAt = AArea.topLeft() + QPoint((AArea.width() - whole.width()) / 2,
+                                                    (AArea.height() - whole.height()) / 2);
+    AWindow->setGeometry(QRect(frameAt + QPoint(AFrame.left(), AFrame.top()), size));
+}
+
 void CentreOnScreen(QWidget* AWindow) {
     const QScreen* screen = AWindow->screen();
     if (!screen) return;
     AWindow->winId();  // makes the native window, whose frame the platform may know by now
-    const QRect area = screen->availableGeometry();
-    const QSize frame = AWindow->frameGeometry().size();
-    if (frame.width() <= area.width() && frame.height() <= area.height()) {
-        AWindow->move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
-        return;
+    const QMargins frame = FrameOf(AWindow);
+    FitInArea(AWindow, screen->availableGeometry(), frame);
+    const QWindow* handle = AWindow->windowHandle();
+    if (handle && handle->frameMargins().isNull() && frame != QMargins()) {
+        auto* watch = AWindow->findChild<TFrameWatch*>(QString(), Qt::FindDirectChildrenOnly);
+        if (!watch) {
+            watch = new TFrameWatch(AWindow, frame);
+            AWindow->installEventFilter(watch);
+        }
+        watch->Used(frame);
     }
-    // A screen too small for the window (a large scale factor on a small screen): the window
-    // fits the screen from its top left, so its title bar and top bar stay reachable, and the
-    // list, which takes what the bars leave, gives way.
-    const QSize decoration = frame - AWindow->size();
-    AWindow->setFixedSize(AWindow->size().boundedTo(area.size() - decoration));
-    AWindow->move(area.topLeft());
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QMargins>
+#include <QRect>
 #include <QString>
 
 class QWidget;
@@ -21,7 +23,11 @@ void ChooseApplicationFont();
 QString ApplyStyleAtStartup(const QString& AIniPath);
 
 // Centres AWindow's frame, not only its client area, on the available part of its screen. The
-// frame is known once the window exists on Windows, and only once it is shown on X11: call it
-// before showing and again when the window first appears. Where the available area is smaller
-// than the window, the window is made to fit it and placed at its top left instead.
+// frame is known once the window exists on Windows, and only once it is shown on X11: until then
+// a usual frame is assumed, and the window is fitted again when the real one is known. Where the
+// available area is smaller than the window with its frame, the window is made to fit it and
+// placed at its top left instead, so that its title bar is on screen.
 void CentreOnScreen(QWidget* AWindow);
+
+// The rule behind it, for a given area and frame.
+void FitInArea(QWidget* AWindow, const QRect& AArea, const QMargins& AFrame);

@@ -17,7 +17,10 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRawFont>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QShortcut>
+#include <QStyle>
 #include <QTimer>
 
 #include "Alerts.h"
@@ -45,6 +48,7 @@ namespace {
 
 constexpr int ClientWidth = 1000;
 constexpr int ClientHeight = 650;
+constexpr int MinimumClientHeight = 172 + 120 + 60;  // the bars and a few rows of the list
 constexpr int ButtonGap = 12;
 constexpr int MinimumPollSeconds = 5;
 
@@ -122,6 +126,7 @@ void TFrmMainZelvan::BuildLayout() {
     setLayoutDirection(Qt::RightToLeft);
     setFixedSize(ClientWidth, ClientHeight);
     setFont(FontOf(this, 13, false));
+    BuildClientArea();
 
     BuildTopBar();
     BuildCounterBar();
@@ -180,7 +185,7 @@ void TFrmMainZelvan::BuildKeyboardAndNames() {
 }
 
 void TFrmMainZelvan::BuildTopBar() {
-    PnlTop = new QWidget(this);
+    PnlTop = new QWidget(FClient);
     LblAppTitle =
         Label(PnlTop, QStringLiteral("طلبات الشهادات المدرسية"), 19, true, {700, 18, 280, 25});
     ShapeStatus = new TShape(PnlTop, TWindowColours::Current().IdleCircle);
@@ -192,7 +197,7 @@ void TFrmMainZelvan::BuildTopBar() {
 }
 
 void TFrmMainZelvan::BuildCounterBar() {
-    PnlStats = new QWidget(this);
+    PnlStats = new QWidget(FClient);
     PnlBoxPending = new TCounterBox(PnlStats, QStringLiteral("في الانتظار: 0"));
     PnlBoxCompleted = new TCounterBox(PnlStats, QStringLiteral("منجزة: 0"));
     PnlBoxTotal = new TCounterBox(PnlStats, QStringLiteral("الإجمالي: 0"));
@@ -205,12 +210,12 @@ void TFrmMainZelvan::BuildCounterBar() {
 }
 
 void TFrmMainZelvan::BuildSearchBarAndList() {
-    PnlFilter = new QWidget(this);
+    PnlFilter = new QWidget(FClient);
     EdtSearch = new QLineEdit(PnlFilter);
     EdtSearch->setGeometry(665, 8, 320, 25);
     EdtSearch->setPlaceholderText(SearchHint(EdtSearch->font()));
 
-    LvRequests = new TListView(this);
+    LvRequests = new TListView(FClient);
     LvRequests->setFont(FontOf(this, 13, false));
     FRequestModel = new TRequestListModel(LvRequests);
     LvRequests->setModel(FRequestModel);
@@ -222,7 +227,7 @@ void TFrmMainZelvan::BuildSearchBarAndList() {
 }
 
 void TFrmMainZelvan::BuildActionBar() {
-    PnlBottom = new QWidget(this);
+    PnlBottom = new QWidget(FClient);
     BtnComplete =
         Button(PnlBottom, QStringLiteral("تحديد كمنجز (تم الاستخراج)"), {554, 10, 200, 40});
     BtnComplete->setFont(FontOf(this, 14, true));
@@ -259,14 +264,61 @@ void TFrmMainZelvan::BuildTray() {
     connect(TrayIcon, &TTrayIcon::DoubleClicked, this, &TFrmMainZelvan::TrayIconDblClick);
 }
 
+// The window's content lies on a client area that scrolls where a screen is too small even for
+// the window with its list made short: every control stays within reach. Right to left, the
+// title, the indicator and the search box are what shows first.
+void TFrmMainZelvan::BuildClientArea() {
+    FScroll = new QScrollArea(this);
+    FScroll->setFrameShape(QFrame::NoFrame);
+    FScroll->setFocusPolicy(Qt::NoFocus);
+    FScroll->setWidgetResizable(false);
+    FClient = new QWidget;
+    FClient->resize(ClientWidth, ClientHeight);
+    FScroll->setWidget(FClient);
+    FScroll->setGeometry(rect());
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* ANow) {
+        if (ANow && FClient->isAncestorOf(ANow)) ScrollToControl(ANow);
+    });
+}
+
+// The toolkit's own way to this gets the horizontal direction wrong right to left, where the
+// scroll bar's zero shows the client area's right edge.
+void TFrmMainZelvan::ScrollToControl(QWidget* AControl) {
+    const QRect place(AControl->mapTo(FClient, QPoint()), AControl->size());
+    const QSize view = FScroll->viewport()->size();
+    QScrollBar* across = FScroll->horizontalScrollBar();
+    QScrollBar* down = FScroll->verticalScrollBar();
+    const int shownX = across->maximum() - across->value();
+    if (place.left() < shownX)
+        across->setValue(across->maximum() - place.left());
+    else if (place.right() >= shownX + view.width())
+        across->setValue(across->maximum() - (place.right() + 1 - view.width()));
+    if (place.top() < down->value())
+        down->setValue(place.top());
+    else if (place.bottom() >= down->value() + view.height())
+        down->setValue(place.bottom() + 1 - view.height());
+}
+
+// The client area is as large as the window, but never narrower than its layout or shorter
+// than the bars and a few rows of the list; beyond that it scrolls.
+void TFrmMainZelvan::SizeClientArea() {
+    FScroll->setGeometry(rect());
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const bool across = width() < ClientWidth;
+    const int high = std::max(height() - (across ? bar : 0), MinimumClientHeight);
+    const bool down = high > height() - (across ? bar : 0);
+    FClient->resize(std::max(width() - (down ? bar : 0), ClientWidth), high);
+}
+
 // The areas are docked: three bars at the top, the action bar at the bottom, the list between.
 void TFrmMainZelvan::DockAreas() {
-    const int w = width();
+    const int w = FClient->width();
+    const int h = FClient->height();
     PnlTop->setGeometry(0, 0, w, 65);
     PnlStats->setGeometry(0, 65, w, 65);
     PnlFilter->setGeometry(0, 130, w, 42);
-    PnlBottom->setGeometry(0, height() - 60, w, 60);
-    LvRequests->setGeometry(0, 172, w, std::max(0, height() - 60 - 172));
+    PnlBottom->setGeometry(0, h - 60, w, 60);
+    LvRequests->setGeometry(0, 172, w, std::max(0, h - 60 - 172));
 }
 
 void TFrmMainZelvan::LayoutStatBoxes() {
@@ -290,6 +342,7 @@ void TFrmMainZelvan::LayoutBottomButtons() {
 
 void TFrmMainZelvan::resizeEvent(QResizeEvent* AEvent) {
     QWidget::resizeEvent(AEvent);
+    SizeClientArea();
     DockAreas();
     LayoutStatBoxes();
     LayoutBottomButtons();
@@ -397,7 +450,8 @@ void TFrmMainZelvan::PaintStatus() {
 
 QString TFrmMainZelvan::StatusWithChanges() const {
     if (FChanges.empty()) return FStatusText;
-    return FStatusText + QStringLiteral("\nتغييرات قيد الإرسال إلى السيرفر: %1").arg(FChanges.size());
+    return FStatusText +
+           QStringLiteral("\nتغييرات قيد الإرسال إلى السيرفر: %1").arg(FChanges.size());
 }
 
 void TFrmMainZelvan::UpdateTray() {
@@ -422,6 +476,7 @@ void TFrmMainZelvan::UpdateTray() {
 void TFrmMainZelvan::ApplyColours() {
     const TWindowColours& c = TWindowColours::Current();
     PaintBackground(this, c.Window);
+    PaintBackground(FClient, c.Window);
     PaintBackground(PnlTop, c.TopBar);
     PaintBackground(PnlStats, c.StatsBar);
     PaintBackground(PnlFilter, c.FilterBar);

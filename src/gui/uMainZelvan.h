@@ -20,6 +20,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QScrollArea;
 class QTimer;
 class TBusyCursor;
 class TCounterBox;
@@ -121,6 +122,9 @@ protected:
 
 private:
     void BuildLayout();
+    void BuildClientArea();
+    void SizeClientArea();
+    void ScrollToControl(QWidget* AControl);
     void BuildTopBar();
     void BuildCounterBar();
     void BuildSearchBarAndList();
@@ -181,11 +185,13 @@ private:
     void PollRaised(const QString& AMessage);
     void EndPollCycle();
 
+    QScrollArea* FScroll = nullptr;
+    QWidget* FClient = nullptr;  // everything the window shows, on FScroll
     TRequestListModel* FRequestModel = nullptr;
     TPollCycle* FPollCycle = nullptr;
-    TServerWorker* FExchanges = nullptr;         // the actions' way to the server
-    std::unique_ptr<TBusyCursor> FChangeCursor;  // while actions wait on the server
-    std::vector<TChange> FChanges;               // asked and not yet answered, in order
+    TServerWorker* FExchanges = nullptr;              // the actions' way to the server
+    std::unique_ptr<TBusyCursor> FChangeCursor;       // while actions wait on the server
+    std::vector<TChange> FChanges;                    // asked and not yet answered, in order
     std::vector<std::pair<QString, bool>> FFailures;  // to show: the text, and whether an error
     bool FShowingFailures = false;
     bool FRecheck = false;  // a cycle follows at once to see whether the server is back

@@ -179,7 +179,8 @@ TEST_F(ZelvanApi, ConnectionTestAlwaysLogsInAndEmptiesTheToken) {
 
 // Where no status came back, the message says why, on a line after the usual text.
 TEST_F(ZelvanApi, AFailureWithoutAStatusNamesItsCause) {
-    const QString refused = QStringLiteral("السيرفر رفض الاتصال: تأكد من تشغيل السيرفر ومن رقم المنفذ.");
+    const QString refused =
+        QStringLiteral("السيرفر رفض الاتصال: تأكد من تشغيل السيرفر ومن رقم المنفذ.");
     const QString late = QStringLiteral("السيرفر لم يرد في الوقت المحدد.");
     const QString unknown =
         QStringLiteral("تعذر العثور على عنوان السيرفر: تأكد من العنوان في الإعدادات.");

@@ -5,7 +5,9 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include <QApplication>
 #include <QLabel>
@@ -49,7 +51,8 @@ public:
     TScriptedKestaro() {
         FServer.Route("/api/login", [](const auto&) { return TReply(200, R"({"token":"t"})"); });
         FServer.Route("/api/certificates/requests", [](const auto&) {
-            return TReply(200, R"([{"id":5,"student_name":"x","status":"pending"}])");
+            return TReply(200, R"([{"id":5,"student_name":"x","status":"pending"},)"
+                               R"({"id":6,"student_name":"y","status":"pending"}])");
         });
         FServer.Route("/api/certificates/requests/update-status", [this](const auto&) {
             std::unique_lock lock(FMutex);
@@ -59,7 +62,7 @@ public:
         FServer.Route("/api/certificates/requests/count", [this](const auto&) {
             std::unique_lock lock(FMutex);
             FHeld.wait_for(lock, std::chrono::seconds(20), [this] { return !FHolding; });
-            return TReply(200, FCounts);
+            return TReply(FCountsStatus, FCounts);
         });
     }
     ~TScriptedKestaro() {
@@ -75,6 +78,18 @@ public:
     void SetCounts(std::string ABody) {
         const std::lock_guard lock(FMutex);
         FCounts = std::move(ABody);
+    }
+    void SetCountsStatus(int AStatus) {
+        const std::lock_guard lock(FMutex);
+        FCountsStatus = AStatus;
+    }
+    // The ids of the status changes that arrived, in order.
+    std::vector<std::string> ChangedIds() const {
+        std::vector<std::string> ids;
+        for (const auto& r : FServer.Requests())
+            if (r.Target == "/api/certificates/requests/update-status")
+                ids.push_back(r.Body.substr(6, r.Body.find(',') - 6));
+        return ids;
     }
     void SetCounts(int AMaxID, int ANewCount) {
         SetCounts(R"({"pending":3,"completed":4,"total":7,"max_id":)" + std::to_string(AMaxID) +
@@ -99,7 +114,18 @@ private:
     bool FHolding = false;
     bool FHoldingChanges = false;
     std::string FCounts = "{}";
+    int FCountsStatus = 200;
 };
+
+// The tray icon is grey where it says the server is not known to be reached.
+bool TrayIconIsGrey(const TFrmMainZelvan& AWindow) {
+    const QImage icon = AWindow.TrayIcon->Icon().pixmap(32, 32).toImage();
+    return icon.pixelColor(16, 8).saturation() == 0;
+}
+
+std::string SelectedId(const TFrmMainZelvan& AWindow) {
+    return AWindow.LvRequests->selectionModel()->selectedRows()[0].data().toString().toStdString();
+}
 
 QColor TextColour(const QLabel* ALabel) {
     return ALabel->palette().color(QPalette::WindowText);
@@ -204,7 +230,8 @@ TEST_F(PollCycle, IndicatorFollowsTheServerAndAFailedFetchKeepsTheList) {
     server.reset();
     Refresh(w);
     EXPECT_EQ(w.LblStatusText->toolTip(),
-              QStringLiteral("خطأ اتصال (0)\nالسيرفر رفض الاتصال: تأكد من تشغيل السيرفر ومن رقم المنفذ."));
+              QStringLiteral(
+                  "خطأ اتصال (0)\nالسيرفر رفض الاتصال: تأكد من تشغيل السيرفر ومن رقم المنفذ."));
     EXPECT_EQ(w.LblStatusText->text(), QStringLiteral("خطأ اتصال (0)")) << "the first line";
     EXPECT_EQ(w.LblCountPending->text(), QStringLiteral("في الانتظار: %1").arg(counts.Pending))
         << "the counters keep their texts";
@@ -394,4 +421,66 @@ TEST_F(PollCycle, AnActionWaitingOnASilentServerHoldsNothingUp) {
     w.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// Changes asked while one waits are all sent, in order; the same change asked again is sent once.
+TEST_F(PollCycle, ChangesAskedWhileOneWaitsAreQueuedAndNoneIsLost) {
+    TScriptedKestaro server;
+    server.SetCounts(6, 0);
+    PointAt(server.Port());
+    TFrmMainZelvan w;
+    WaitForCycle(w);
+    server.HoldChanges(true);
+    Select(w, 0);
+    const std::string first = SelectedId(w);
+    w.BtnComplete->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.ChangeRequests() == 1; }, 10000));
+    Select(w, 1);
+    const std::string second = SelectedId(w);
+    w.BtnComplete->click();
+    w.BtnComplete->click();  // the same again: already on its way
+    Select(w, 0);
+    w.BtnComplete->click();  // the first, still waiting
+    EXPECT_EQ(w.ChangesWaiting(), 2);
+    EXPECT_TRUE(w.LblStatusText->toolTip().endsWith(QStringLiteral("قيد الإرسال إلى السيرفر: 2")));
+    EXPECT_TRUE(w.TrayIcon->ToolTip().endsWith(QStringLiteral("قيد الإرسال إلى السيرفر: 2")));
+    EXPECT_NE(QApplication::overrideCursor(), nullptr);
+    server.HoldChanges(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.IsChanging(); }, 10000));
+    WaitForCycle(w);
+    EXPECT_EQ(server.ChangedIds(), (std::vector<std::string>{first, second}));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(w.LblStatusText->toolTip(), QStringLiteral("متصل بالسيرفر"));
+    EXPECT_TRUE(FBoxes.Shown.empty());
+}
+
+// Once the server has failed, a cycle that hangs is no reason to look hopeful: the indicator
+// stays red and the tray grey until the server answers, and then turns green at once.
+TEST_F(PollCycle, AFailedServerThatHangsStaysNotConnectedUntilItAnswers) {
+    TScriptedKestaro server;
+    server.SetCounts(5, 0);
+    PointAt(server.Port());
+    TFrmMainZelvan w;
+    WaitForCycle(w);
+    EXPECT_FALSE(TrayIconIsGrey(w));
+    server.SetCountsStatus(503);
+    w.TimerPollTimer();
+    WaitForCycle(w);
+    const QString failed = w.LblStatusText->toolTip();
+    EXPECT_EQ(failed, QStringLiteral("خطأ اتصال (503)"));
+    EXPECT_TRUE(TrayIconIsGrey(w));
+
+    server.SetCountsStatus(200);
+    server.Hold(true);
+    const int before = server.CountRequests();
+    w.TimerPollTimer();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.CountRequests() == before + 1; }, 10000));
+    w.TimerPollTimer();  // the next is due while the server hangs
+    EXPECT_EQ(w.LblStatusText->toolTip(), failed);
+    EXPECT_EQ(CircleColour(w), TWindowColours::Current().NotConnectedCircle);
+    EXPECT_TRUE(TrayIconIsGrey(w));
+    server.Hold(false);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return w.LblStatusText->toolTip() == QStringLiteral("متصل بالسيرفر"); }, 5000));
+    EXPECT_FALSE(TrayIconIsGrey(w));
 }
