@@ -294,6 +294,31 @@ TEST_F(MainWindow, ExitFromTheTrayEndsTheLoopWithoutAsking) {
     EXPECT_TRUE(FBoxes.Shown.empty());
 }
 
+// The settings dialog is open, and the tray menu is opened from the tray icon (a window of its
+// own, as the toolkit's tray icon is on X11) and its exit item clicked: the dialog closes with
+// nothing saved, and the program ends.
+TEST_F(MainWindow, TheTrayMenuWorksWhileTheSettingsDialogIsOpen) {
+    TFrmMainZelvan w;
+    w.show();
+    QPushButton trayIcon("tray");
+    QObject::connect(&trayIcon, &QPushButton::clicked, [&] { w.PopupTray->popup({100, 100}); });
+    trayIcon.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&trayIcon));
+    QWidget* dialog = nullptr;
+    QTimer::singleShot(0, [&] {
+        dialog = QApplication::activeModalWidget();
+        QTest::mouseClick(trayIcon.windowHandle(), Qt::LeftButton);
+        ASSERT_TRUE(w.PopupTray->isVisible()) << "the tray icon answers while the dialog is open";
+        QTest::mouseClick(w.PopupTray->windowHandle(), Qt::LeftButton, {},
+                          w.PopupTray->actionGeometry(w.MniExit).center());
+    });
+    QTimer::singleShot(10000, [] { QCoreApplication::exit(1); });  // a guard, not a wait
+    w.BtnSettingsClick();  // comes back when the dialog is gone
+    EXPECT_NE(dialog, nullptr);
+    EXPECT_FALSE(w.TimerPoll->isActive()) << "the exit item was reached";
+    EXPECT_FALSE(IniExists());
+}
+
 TEST_F(MainWindow, TheCounterBoxesAreReachedAndChosenFromTheKeyboard) {
     TFrmMainZelvan w;
     w.show();
