@@ -7,7 +7,9 @@
 
 #include <QApplication>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 #include <thread>
@@ -17,6 +19,7 @@
 #include "LocalKestaro.h"
 #include "RequestListModel.h"
 #include "SampleRequests.h"
+#include "RawServer.h"
 #include "ScriptedServer.h"
 #include "TempDir.h"
 #include "TrayIcon.h"
@@ -173,8 +176,46 @@ void BM_ActionSilentServerSynchronous(benchmark::State& AState) {
     }
 }
 
+// Closing the settings dialog: the figure is the longest time any one event waited for the
+// window's thread, with the connection test waiting on a silent server, and (the baseline) with
+// no test running.
+void CloseSettingsDialog(benchmark::State& AState, bool ATesting) {
+    TRawServer silent("", true);
+    for (auto _ : AState) {
+        auto* dialog = new TFrmSettings;
+        dialog->EdtHost->setText("127.0.0.1");
+        dialog->EdtPort->setText(QString::number(silent.Port()));
+        dialog->show();
+        if (ATesting) dialog->BtnTest->click();
+        QTest::qWait(200);  // the test's request is on its way
+        App->Longest = {};
+        QTimer::singleShot(0, [dialog] {
+            dialog->reject();
+            delete dialog;
+        });
+        QTest::qWait(100);
+        AState.SetIterationTime(std::chrono::duration<double>(App->Longest).count());
+    }
+}
+
+void BM_CloseDialogDuringTestLongestEvent(benchmark::State& AState) {
+    CloseSettingsDialog(AState, true);
+}
+
+void BM_CloseDialogIdleLongestEvent(benchmark::State& AState) {
+    CloseSettingsDialog(AState, false);
+}
+
 }  // namespace
 
+BENCHMARK(BM_CloseDialogDuringTestLongestEvent)
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
+BENCHMARK(BM_CloseDialogIdleLongestEvent)
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime();
 BENCHMARK(BM_ActionSilentServerLongestEvent)
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond)
@@ -201,7 +242,9 @@ int main(int argc, char** argv) {
     TTrayIcon::SetAvailableForTesting(true);
     return RunWithRatios(
         argc, argv,
-        {{"BM_ActionSilentServerLongestEvent/iterations:3/manual_time",
+        {{"BM_CloseDialogDuringTestLongestEvent/iterations:5/manual_time",
+          "BM_CloseDialogIdleLongestEvent/iterations:5/manual_time"},
+         {"BM_ActionSilentServerLongestEvent/iterations:3/manual_time",
           "BM_ActionSilentServerSynchronous/iterations:3/real_time"},
          {"BM_PollCycleUiThread/1000/manual_time", "BM_PollCycleSynchronous/1000/real_time"},
          {"BM_PollCycleUiThread/10000/manual_time", "BM_PollCycleSynchronous/10000/real_time"}});
