@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev libcurl4-openssl-dev rapidjson-dev libcpp-httplib-dev libsqlite3-dev
-    libmicrohttpd-dev libcanberra-dev sound-theme-freedesktop qt6-translations-l10n
+    libmicrohttpd-dev libcanberra-dev libasound2-dev sound-theme-freedesktop qt6-translations-l10n
     googletest libgtest-dev libbenchmark-dev
     fonts-noto-core fonts-noto-color-emoji
     xvfb xauth

@@ -63,8 +63,9 @@ QMargins FrameOf(const QWidget* AWindow) {
 // after the window is shown; a move or resize of the user's is left alone after that.
 class TFrameWatch : public QObject {
 public:
-    TFrameWatch(QWidget* AWindow, QMargins AUsed) : QObject(AWindow), FUsed(AUsed) {}
-    void Used(QMargins AFrame) { FUsed = AFrame; }
+    TFrameWatch(QWidget* AWindow, QMargins AUsed) : FUsed(AUsed) {
+        connect(AWindow, &QObject::destroyed, this, &QObject::deleteLater);
+    }
 
 protected:
     bool eventFilter(QObject* AObject, QEvent* AEvent) override {
@@ -109,11 +110,6 @@ void CentreOnScreen(QWidget* AWindow) {
     FitInArea(AWindow, screen->availableGeometry(), frame);
     const QWindow* handle = AWindow->windowHandle();
     if (handle && handle->frameMargins().isNull() && frame != QMargins()) {
-        auto* watch = AWindow->findChild<TFrameWatch*>(QString(), Qt::FindDirectChildrenOnly);
-        if (!watch) {
-            watch = new TFrameWatch(AWindow, frame);
-            AWindow->installEventFilter(watch);
-        }
-        watch->Used(frame);
+        AWindow->installEventFilter(new TFrameWatch(AWindow, frame));
     }
 }

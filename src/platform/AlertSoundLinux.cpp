@@ -1,6 +1,9 @@
 #include "AlertSound.h"
 
+#include <alsa/asoundlib.h>
 #include <canberra.h>
+
+#include <cstdio>
 
 #include <chrono>
 #include <condition_variable>
@@ -9,6 +12,19 @@
 #include <thread>
 
 namespace {
+
+// ALSA writes a dozen lines to the terminal for every sound it cannot play, as on a server or a
+// virtual machine without a sound device. A missing device is normal there: the alert then
+// plays nothing, and says so once.
+void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+void SayNoSoundOnce() {
+    static bool said = false;
+    if (said) return;
+    said = true;
+    std::fputs("kestaro-zelvan: the alert sound cannot be played here (no sound device?)\n",
+               stderr);
+}
 
 // libcanberra talks to the sound server, which can hang (a PulseAudio that does not answer), so
 // every call into it is made on a thread of its own and the caller waits only briefly for the
@@ -49,6 +65,7 @@ private:
     }
 
     static void Serve(TState& AState) {
+        snd_lib_error_set_handler(&QuietAlsa);
         ca_context* context = nullptr;
         const bool ready = ca_context_create(&context) == CA_SUCCESS &&
                            ca_context_change_props(context, CA_PROP_APPLICATION_NAME, "Kestaro",
@@ -56,6 +73,7 @@ private:
                            ca_context_open(context) == CA_SUCCESS;
         std::unique_lock lock(AState.Mutex);
         if (!ready) {
+            SayNoSoundOnce();
             AState.Broken = true;
             AState.Answered = AState.Requested;
             AState.LastPlayed = false;
@@ -70,6 +88,7 @@ private:
             const bool played = ca_context_play(context, 0, CA_PROP_EVENT_ID, "dialog-information",
                                                 CA_PROP_EVENT_DESCRIPTION,
                                                 "New certificate request", nullptr) == CA_SUCCESS;
+            if (!played) SayNoSoundOnce();
             lock.lock();
             // Requests that piled up meanwhile are answered by this one sound.
             AState.Answered = ticket;

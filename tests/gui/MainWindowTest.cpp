@@ -377,7 +377,7 @@ TEST(TrayStatus, TheIconCarriesThePendingCountAndTheTooltipTheState) {
         status.Status = "متصل بالسيرفر";
         EXPECT_EQ(TTrayStatus::BadgeText(c.Pending), c.Badge);
         const QImage icon = status.Icon(program).pixmap(32, 32).toImage();
-        const QColor corner = icon.pixelColor(28, 28);
+        const QColor corner = icon.pixelColor(25, 25);
         EXPECT_EQ(corner == Qt::white, c.Pending == 0) << c.Pending << ": a badge, or none for 0";
         EXPECT_EQ(
             status.ToolTip("Kestaro"),
@@ -385,6 +385,33 @@ TEST(TrayStatus, TheIconCarriesThePendingCountAndTheTooltipTheState) {
                 .arg(c.Pending)
                 .arg(c.Pending + 4));
     }
+    // Every count fits inside the icon with a pixel to spare, at every tray size, and reads the
+    // same whichever way the rest of the program runs.
+    QPixmap blue(64, 64);
+    blue.fill(Qt::blue);
+    for (const Qt::LayoutDirection direction : {Qt::RightToLeft, Qt::LeftToRight}) {
+        QApplication::setLayoutDirection(direction);
+        for (const int count : {7, 42, 100}) {
+            TTrayStatus status;
+            status.Pending = count;
+            for (const int side : {16, 22, 24, 32, 48}) {
+                const QImage icon = status.Icon(QIcon(blue)).pixmap(side, side).toImage();
+                QRect badge, text;
+                for (int y = 0; y < side; ++y)
+                    for (int x = 0; x < side; ++x) {
+                        const QColor c = icon.pixelColor(x, y);
+                        if (c.red() > 150 && c.blue() < 100) badge |= QRect(x, y, 1, 1);
+                        if (c.red() > 200 && c.green() > 200 && c.blue() > 200)
+                            text |= QRect(x, y, 1, 1);
+                    }
+                SCOPED_TRACE(testing::Message() << count << " at " << side << " px");
+                EXPECT_TRUE(QRect(1, 1, side - 2, side - 2).contains(badge)) << badge.left();
+                EXPECT_TRUE(badge.contains(text)) << text.left() << " in " << badge.left();
+            }
+        }
+    }
+    QApplication::setLayoutDirection(Qt::RightToLeft);
+
     QPixmap red(32, 32);
     red.fill(Qt::red);
     TTrayStatus lost;
