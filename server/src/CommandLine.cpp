@@ -51,8 +51,10 @@ std::optional<TCommandLine> ParseCommandLine(const std::vector<std::string>& AAr
                                              std::string& AError,
                                              const char* APasswordFromEnvironment) {
     TCommandLine line;
-    if (APasswordFromEnvironment && *APasswordFromEnvironment)
+    if (APasswordFromEnvironment && *APasswordFromEnvironment) {
         line.Server.Password = APasswordFromEnvironment;
+        line.PasswordSource = "the environment (KESTARO_PASSWORD)";
+    }
     std::optional<std::string> passwordFile;
     for (std::size_t i = 0; i < AArgs.size(); ++i) {
         const std::string& option = AArgs[i];
@@ -83,6 +85,7 @@ std::optional<TCommandLine> ParseCommandLine(const std::vector<std::string>& AAr
             line.Server.DatabasePath = value;
         } else if (option == "--password") {
             line.Server.Password = value;
+            line.PasswordSource = "the command line (--password)";
         } else if (option == "--password-file") {
             passwordFile = value;
         } else if (option == "--seed") {
@@ -105,6 +108,7 @@ std::optional<TCommandLine> ParseCommandLine(const std::vector<std::string>& AAr
             return std::nullopt;
         }
         line.Server.Password = *password;
+        line.PasswordSource = "the file " + *passwordFile;
     }
     return line;
 }

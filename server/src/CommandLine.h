@@ -10,6 +10,8 @@ struct TCommandLine {
     TServerOptions Server;
     int Seed = 0;             // requests to add to an empty database
     int SimulateSeconds = 0;  // add a pending request this often; 0 for never
+    // Where the password came from, to say on start-up (never the password itself).
+    std::string PasswordSource = "the demo's default (no password given)";
     bool Help = false;
     bool Version = false;
 };

@@ -65,6 +65,8 @@ int Run(const TCommandLine& ALine) {
     }
     std::printf("kestaro-server listening on http://%s:%d (database %s)\n",
                 ALine.Server.Host.c_str(), port, ALine.Server.DatabasePath.c_str());
+    std::printf("kestaro-server: the password of \"user\" comes from %s\n",
+                ALine.PasswordSource.c_str());
     std::fflush(stdout);
 
     TSimulator simulator(store, ALine.SimulateSeconds);

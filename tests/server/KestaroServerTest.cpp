@@ -392,12 +392,13 @@ TEST(KestaroCommandLine, ThePasswordComesFromAFileOrTheEnvironment) {
         std::vector<std::string> Args;
         const char* Environment;
         std::optional<std::string> Password;  // none: refused
+        const char* Source = "";              // what start-up says of where it came from
     } cases[] = {
-        {{}, nullptr, "2613"},
-        {{}, "from env", "from env"},
-        {{"--password", "typed"}, "from env", "typed"},
-        {{"--password-file", file}, "from env", "from file"},
-        {{"--password-file", file, "--password", "typed"}, nullptr, "from file"},
+        {{}, nullptr, "2613", "default"},
+        {{}, "from env", "from env", "KESTARO_PASSWORD"},
+        {{"--password", "typed"}, "from env", "typed", "--password"},
+        {{"--password-file", file}, "from env", "from file", "pw"},
+        {{"--password-file", file, "--password", "typed"}, nullptr, "from file", "pw"},
         {{"--password-file", dir.File("missing")}, nullptr, std::nullopt},
         {{"--password-file", dir.File("empty")}, nullptr, std::nullopt},
     };
@@ -406,5 +407,8 @@ TEST(KestaroCommandLine, ThePasswordComesFromAFileOrTheEnvironment) {
         const auto line = ParseCommandLine(c.Args, error, c.Environment);
         EXPECT_EQ(line ? std::optional(line->Server.Password) : std::nullopt, c.Password)
             << (c.Args.empty() ? "" : c.Args[0]) << " / " << error;
+        if (!line) continue;
+        EXPECT_NE(line->PasswordSource.find(c.Source), std::string::npos) << line->PasswordSource;
+        EXPECT_EQ(line->PasswordSource.find(line->Server.Password), std::string::npos);
     }
 }
