@@ -117,10 +117,17 @@ private:
     int FCountsStatus = 200;
 };
 
-// The tray icon is grey where it says the server is not known to be reached.
+// The tray icon is grey where it says the server is not known to be reached: no colour in it
+// but the red of the pending badge.
 bool TrayIconIsGrey(const TFrmMainZelvan& AWindow) {
     const QImage icon = AWindow.TrayIcon->Icon().pixmap(32, 32).toImage();
-    return icon.pixelColor(16, 8).saturation() == 0;
+    for (int y = 0; y < icon.height(); ++y)
+        for (int x = 0; x < icon.width(); ++x) {
+            const QColor c = icon.pixelColor(x, y);
+            const bool badge = c.hue() < 20 || c.hue() > 340;
+            if (c.alpha() > 0 && c.saturation() > 60 && !badge) return false;
+        }
+    return true;
 }
 
 std::string SelectedId(const TFrmMainZelvan& AWindow) {
