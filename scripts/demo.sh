@@ -12,7 +12,7 @@ demo=build/demo
 mkdir -p "$demo"
 cp build/release/src/app/kestaro-zelvan "$demo/"
 server_log="$demo/server.log"
-build/release/server/kestaro-server --port 0 --db "$demo/kestaro.db" --seed 60 --simulate 30 \
+build/release/server/kestaro-server --demo --port 0 --db "$demo/kestaro.db" --seed 60 --simulate 30 \
     >"$server_log" 2>&1 &
 server=$!
 trap 'kill $server 2>/dev/null; wait $server 2>/dev/null || true' EXIT

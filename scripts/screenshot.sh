@@ -18,7 +18,7 @@ cmake --build --preset release --target kestaro-zelvan kestaro-server >/dev/null
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 cp build/release/src/app/kestaro-zelvan "$work/"
-build/release/server/kestaro-server --port 0 --db "$work/kestaro.db" --seed 40 >"$work/server.log" &
+build/release/server/kestaro-server --demo --port 0 --db "$work/kestaro.db" --seed 40 >"$work/server.log" &
 for _ in $(seq 50); do grep -q listening "$work/server.log" && break; sleep 0.1; done
 port=$(sed -n 's/.*:\([0-9]*\) (database.*/\1/p' "$work/server.log")
 printf '[Connection]\nServerHost=127.0.0.1\nServerPort=%s\n' "$port" >"$work/kestaro-zelvan.ini"

@@ -5,7 +5,7 @@
 
 const char* const UsageText =
     "Usage: kestaro-server [--host 127.0.0.1] [--port 8080] [--db PATH]\n"
-    "                      [--password-file FILE | --password TEXT] [--seed N]\n"
+    "                      [--password-file FILE | --password TEXT | --demo] [--seed N]\n"
     "                      [--simulate SECONDS]\n"
     "\n"
     "A local Kestaro server: certificate requests over HTTP, stored in SQLite.\n"
@@ -17,6 +17,9 @@ const char* const UsageText =
     "  --password-file FILE  the password of the account \"user\": the file's first line\n"
     "  --password TEXT       the same on the command line, where every local user can read it;\n"
     "                        for demonstrations only\n"
+    "  --demo                the demonstration's password 2613, said on start-up; without a\n"
+    "                        password from a file, an option or the environment, and without\n"
+    "                        --demo, the server does not start\n"
     "  --seed N              fill an empty database with N sample requests\n"
     "  --simulate SECONDS    add a new pending request every SECONDS seconds\n"
     "  --log-requests        print a line for every request: method, path, status, user agent\n"
@@ -24,7 +27,7 @@ const char* const UsageText =
     "  --version             show the version and exit\n"
     "\n"
     "Environment:\n"
-    "  KESTARO_PASSWORD      the password, where neither option gives one (default 2613)\n";
+    "  KESTARO_PASSWORD      the password, where neither option gives one (not empty)\n";
 
 const char* const VersionText = "kestaro-server " KESTARO_VERSION "\n";
 
@@ -51,9 +54,16 @@ std::optional<TCommandLine> ParseCommandLine(const std::vector<std::string>& AAr
                                              std::string& AError,
                                              const char* APasswordFromEnvironment) {
     TCommandLine line;
-    if (APasswordFromEnvironment && *APasswordFromEnvironment) {
+    bool demo = false;
+    bool given = false;
+    if (APasswordFromEnvironment) {
+        if (!*APasswordFromEnvironment) {
+            AError = "KESTARO_PASSWORD is set but empty";
+            return std::nullopt;
+        }
         line.Server.Password = APasswordFromEnvironment;
         line.PasswordSource = "the environment (KESTARO_PASSWORD)";
+        given = true;
     }
     std::optional<std::string> passwordFile;
     for (std::size_t i = 0; i < AArgs.size(); ++i) {
@@ -68,6 +78,10 @@ std::optional<TCommandLine> ParseCommandLine(const std::vector<std::string>& AAr
         }
         if (option == "--log-requests") {
             line.Server.LogRequests = true;
+            continue;
+        }
+        if (option == "--demo") {
+            demo = true;
             continue;
         }
         if (i + 1 >= AArgs.size()) {
@@ -86,6 +100,7 @@ std::optional<TCommandLine> ParseCommandLine(const std::vector<std::string>& AAr
         } else if (option == "--password") {
             line.Server.Password = value;
             line.PasswordSource = "the command line (--password)";
+            given = !value.empty();
         } else if (option == "--password-file") {
             passwordFile = value;
         } else if (option == "--seed") {
@@ -109,6 +124,14 @@ std::optional<TCommandLine> ParseCommandLine(const std::vector<std::string>& AAr
         }
         line.Server.Password = *password;
         line.PasswordSource = "the file " + *passwordFile;
+        given = true;
     }
+    // A server started as a service without its password must not run with the one printed
+    // in every README: the demonstration's password is used only when asked for by name.
+    if (!given && !demo && !line.Help && !line.Version) {
+        AError = "no password given: use --password-file FILE, KESTARO_PASSWORD, or --demo";
+        return std::nullopt;
+    }
+    if (!given) line.Server.Password = "2613";
     return line;
 }

@@ -11,15 +11,16 @@ struct TCommandLine {
     int Seed = 0;             // requests to add to an empty database
     int SimulateSeconds = 0;  // add a pending request this often; 0 for never
     // Where the password came from, to say on start-up (never the password itself).
-    std::string PasswordSource = "the demo's default (no password given)";
+    std::string PasswordSource = "--demo (the demonstration's password, as the README gives it)";
     bool Help = false;
     bool Version = false;
 };
 
 // Reads the arguments after the program name; on a mistake, nothing, with AError saying what.
 // The password comes from --password-file (its first line), else --password, else
-// APasswordFromEnvironment (KESTARO_PASSWORD) when given, else the demo's default: a real
-// server keeps it out of the command line, which every local user can read.
+// APasswordFromEnvironment (KESTARO_PASSWORD) when given (refused when empty), else, with --demo
+// only, the demonstration's password; without any of them the line is refused. A real server
+// keeps it out of the command line, which every local user can read.
 std::optional<TCommandLine> ParseCommandLine(const std::vector<std::string>& AArgs,
                                              std::string& AError,
                                              const char* APasswordFromEnvironment = nullptr);

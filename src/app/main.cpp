@@ -1,5 +1,6 @@
 #include <cstdio>
-#include <cstring>
+#include <optional>
+#include <string_view>
 
 #include <QApplication>
 #include <QTimer>
@@ -14,8 +15,8 @@
 namespace {
 
 constexpr const char* HelpText =
-    "Usage: kestaro-zelvan [--help | --version]\n"
-    "الاستعمال: kestaro-zelvan [--help | --version]\n"
+    "Usage: kestaro-zelvan [--help | -h | --version]\n"
+    "الاستعمال: kestaro-zelvan [--help | -h | --version]\n"
     "\n"
     "Watches the school's Kestaro server for pupils' certificate requests, for the principal's\n"
     "secretariat: it alerts when new requests arrive, lists them with their counters, and marks\n"
@@ -23,33 +24,37 @@ constexpr const char* HelpText =
     "يراقب سيرفر Kestaro للمدرسة ويُنبّه أمانة المدير عند ورود طلبات شهادات جديدة للتلاميذ.\n"
     "\n"
     "Options:\n"
-    "  --help     show this help and exit\n"
-    "  --version  show the version and exit\n"
+    "  -h, --help  show this help and exit\n"
+    "  --version   show the version and exit\n"
     "\n"
     "Settings are kept in kestaro-zelvan.ini beside the program, or in\n"
     "~/.config/kestaro/kestaro-zelvan.ini where the program's folder cannot be written;\n"
     "they are edited in the window's \"إعدادات الاتصال\" dialog.\n";
 
 // --help and --version answer on the terminal without a window, so they need no display and
-// do not count as a second copy of the program. Returns whether one of them was answered.
-bool AnswerCommandLine(int argc, char** argv) {
+// do not count as a second copy of the program; so does any other argument, which the program
+// does not take: the usage text, and exit code 2. Returns the exit code, or nothing to go on.
+std::optional<int> AnswerCommandLine(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
+        const std::string_view argument = argv[i];
+        if (argument == "--version") {
             std::printf("kestaro-zelvan %s\n", KESTARO_VERSION);
-            return true;
+            return 0;
         }
-        if (std::strcmp(argv[i], "--help") == 0) {
+        if (argument == "--help" || argument == "-h") {
             std::fputs(HelpText, stdout);
-            return true;
+            return 0;
         }
+        std::fprintf(stderr, "kestaro-zelvan: unknown argument %s\n\n%s", argv[i], HelpText);
+        return 2;
     }
-    return false;
+    return std::nullopt;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (AnswerCommandLine(argc, argv)) return 0;
+    if (const auto answered = AnswerCommandLine(argc, argv)) return *answered;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestaro-zelvan"));
     QApplication::setLayoutDirection(Qt::RightToLeft);

@@ -28,6 +28,28 @@ bool FolderTakesFiles(const QString& AFile) {
     return probe.open();
 }
 
+// An installed program lives in the system's program folder, which root can write: a save there
+// would leave a file no package owns, which every other user would then start from. Only a
+// folder of the program's own (a portable copy, the Windows zip, a build tree) keeps the file
+// beside it. The folder is judged by its name's end, so that an unpacked package tree counts too.
+bool InSystemProgramFolder(const QString& AExecutablePath) {
+#ifdef _WIN32
+    Q_UNUSED(AExecutablePath);
+    return false;  // Program Files is judged by whether it can be written
+#else
+    const QString folder = QFileInfo(AExecutablePath).absolutePath();
+    for (const char* system : {"/usr/bin", "/usr/local/bin", "/usr/sbin", "/usr/local/sbin",
+                               "/usr/games", "/usr/local/games"})
+        if (folder.endsWith(QLatin1String(system))) return true;
+    return folder == u"/bin" || folder == u"/sbin";
+#endif
+}
+
+bool KeepsFileBeside(const QString& AExecutablePath) {
+    return !InSystemProgramFolder(AExecutablePath) &&
+           FolderTakesFiles(IniPathForExecutable(AExecutablePath));
+}
+
 }  // namespace
 
 QString UserConfigFilePath(const QString& AExecutablePath) {
@@ -38,15 +60,16 @@ QString UserConfigFilePath(const QString& AExecutablePath) {
 
 QString ConfigFilePath(const QString& AExecutablePath) {
     const QString beside = IniPathForExecutable(AExecutablePath);
-    if (FolderTakesFiles(beside)) return beside;
+    if (KeepsFileBeside(AExecutablePath)) return beside;
     const QString own = UserConfigFilePath(AExecutablePath);
     return QFileInfo::exists(own) ? own : beside;
 }
 
 QString ConfigSavePath(const QString& AExecutablePath) {
     const QString current = ConfigFilePath(AExecutablePath);
-    if (FolderTakesFiles(current)) return current;
+    if (KeepsFileBeside(AExecutablePath)) return current;
     const QString own = UserConfigFilePath(AExecutablePath);
+    if (current == own) return own;
     QDir().mkpath(QFileInfo(own).absolutePath());
     // The copy is made with the owner-only mode a new configuration file gets (it holds the
     // password); an unreadable or oversized file beside the executable is not copied.

@@ -20,9 +20,10 @@ struct TZelvanConfig {
 QString IniPathForExecutable(const QString& AExecutablePath);
 
 // The configuration file the program reads: the one beside the executable (IniPathForExecutable)
-// while the executable's folder can be written. Where it cannot (an installed program), the
-// user's own file of the same name (UserConfigFilePath) once a save has made it, and the one
-// beside the executable until then. Creates nothing.
+// while the executable's folder is its own and can be written. Where it cannot, or where it is
+// the system's program folder (/usr/bin, /usr/local/bin and the like: an installed program, which
+// root could write), the user's own file of the same name (UserConfigFilePath) once a save has
+// made it, and the one beside the executable until then. Creates nothing.
 QString ConfigFilePath(const QString& AExecutablePath);
 
 // The file a save writes to: the one ConfigFilePath reads where its folder can be written;

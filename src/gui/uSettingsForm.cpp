@@ -150,7 +150,12 @@ void TFrmSettings::FormCreate() {
     CmbTheme->clear();
     for (const auto& theme : Themes) CmbTheme->addItem(QString::fromUtf8(theme.Item));
     ChkSound->setText(QStringLiteral("تفعيل التنبيه الصوتي عند ورود طلب جديد"));
+#ifdef Q_OS_WIN
     ChkAutoStart->setText(QStringLiteral("التشغيل التلقائي مع بدء تشغيل ويندوز"));
+#else
+    // Elsewhere the program starts with the user's desktop session, not with Windows.
+    ChkAutoStart->setText(QStringLiteral("التشغيل التلقائي مع بدء تشغيل الجلسة"));
+#endif
     BtnSave->setText(QStringLiteral("حفظ"));
     BtnCancel->setText(QStringLiteral("إلغاء"));
     FIniPath = GetIniPath();

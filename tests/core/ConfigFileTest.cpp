@@ -311,6 +311,35 @@ TEST(IniPath, AProgramInAFolderItCannotWriteReadsTheFileBesideItAndSavesToItsOwn
     EXPECT_EQ(LoadZelvanConfig(beside).SoundEnabled, true) << "the file beside is not touched";
 }
 
+// An installed program never writes beside itself, even where it could (run as root): it reads
+// an administrator's file there and saves to the user's own. A folder of its own keeps the file.
+TEST(IniPath, AnInstalledProgramSavesToTheUsersOwnFileEvenWhereItCouldWrite) {
+    TTempDir dir;
+    const QByteArray savedHome = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.File("config")));
+    const QString own = Q(dir.File("config/kestaro/kestaro-zelvan.ini"));
+    const struct {
+        const char* Folder;
+        bool Installed;
+    } rows[] = {{"usr/bin", true},       {"usr/local/bin", true}, {"root/usr/games", true},
+                {"apps/kestaro", false}, {"usr/binaries", false}, {"bin", false}};
+    for (const auto& row : rows) {
+        const fs::path folder = dir.Path() / row.Folder;
+        fs::create_directories(folder);
+        const QString program = Q((folder / "kestaro-zelvan").string());
+        const QString beside = Q((folder / "kestaro-zelvan.ini").string());
+        WriteFile(beside.toStdString(), "[Connection]\nServerPort=18080\n");
+        fs::remove(own.toStdString());
+        EXPECT_EQ(ConfigFilePath(program), beside) << row.Folder;
+        const QString saveTo = ConfigSavePath(program);
+        EXPECT_EQ(saveTo, row.Installed ? own : beside) << row.Folder;
+        TIniFile(saveTo).WriteBool("Options", "SoundEnabled", false);
+        EXPECT_EQ(ConfigFilePath(program), saveTo) << row.Folder;
+        EXPECT_EQ(LoadZelvanConfig(saveTo).Port, 18080) << row.Folder;
+    }
+    qputenv("XDG_CONFIG_HOME", savedHome);
+}
+
 TEST(IniFile, ASaveWritesThroughALinkKeepsTheModeAndRespectsAReadOnlyFile) {
     TTempDir dir;
     const std::string target = dir.File("real.ini");

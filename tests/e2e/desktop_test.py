@@ -133,7 +133,7 @@ def main(client, server_program):
         desktop.start_display()
 
         log = open(os.path.join(desktop.work, "server.log"), "w+")
-        server_process = desktop.start(server_program, "--port", "0", "--db",
+        server_process = desktop.start(server_program, "--demo", "--port", "0", "--db",
                                        os.path.join(desktop.work, "k.db"), "--seed", "12",
                                        stdout=log, stderr=subprocess.STDOUT)
 

@@ -66,8 +66,9 @@ def main(setup, server_program):
               f"{time.monotonic() - start:.1f} s")
 
         log = open(os.path.join(desktop.work, "server.log"), "w+")
-        desktop.start(server_program, "--port", "0", "--db", os.path.join(desktop.work, "k.db"),
-                      "--seed", "12", "--log-requests", stdout=log, stderr=subprocess.STDOUT)
+        desktop.start(server_program, "--demo", "--port", "0", "--db",
+                      os.path.join(desktop.work, "k.db"), "--seed", "12", "--log-requests",
+                      stdout=log, stderr=subprocess.STDOUT)
 
         def server_log():
             log.seek(0)

@@ -116,6 +116,8 @@ TEST_F(SettingsDialog, StartAtLoginEntryIsWrittenRewrittenAndRemoved) {
     {
         TFrmSettings dialog;
         EXPECT_FALSE(dialog.ChkAutoStart->isChecked());
+        EXPECT_FALSE(dialog.ChkAutoStart->text().contains(QStringLiteral("ويندوز")))
+            << "here the program starts with the desktop session";
         dialog.ChkAutoStart->setChecked(true);
         dialog.BtnSave->click();
     }

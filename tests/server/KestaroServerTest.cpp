@@ -370,7 +370,7 @@ TEST(KestaroCommandLine, ReadsOptionsAndRejectsMistakes) {
     EXPECT_EQ(line->Seed, 40);
     EXPECT_EQ(line->SimulateSeconds, 5);
     EXPECT_TRUE(line->Server.LogRequests);
-    const auto defaults = ParseCommandLine({}, error);
+    const auto defaults = ParseCommandLine({"--demo"}, error);
     EXPECT_EQ(defaults->Server.Port, 8080);
     EXPECT_EQ(defaults->Server.DatabasePath, "kestaro.db");
     EXPECT_EQ(defaults->Server.Password, "2613");
@@ -394,7 +394,10 @@ TEST(KestaroCommandLine, ThePasswordComesFromAFileOrTheEnvironment) {
         std::optional<std::string> Password;  // none: refused
         const char* Source = "";              // what start-up says of where it came from
     } cases[] = {
-        {{}, nullptr, "2613", "default"},
+        {{}, nullptr, std::nullopt},  // a service started without its password
+        {{}, "", std::nullopt},
+        {{"--demo"}, nullptr, "2613", "--demo"},
+        {{"--demo"}, "from env", "from env", "KESTARO_PASSWORD"},
         {{}, "from env", "from env", "KESTARO_PASSWORD"},
         {{"--password", "typed"}, "from env", "typed", "--password"},
         {{"--password-file", file}, "from env", "from file", "pw"},
