@@ -35,6 +35,9 @@ for file in usr/bin/kestaro-zelvan usr/bin/kestaro-server usr/share/man/man1/kes
     [ -f "$root/$file" ] || { echo "missing from the packages: $file"; exit 1; }
 done
 desktop-file-validate "$root/usr/share/applications/kestaro-zelvan.desktop"
+# The packaged service serves where the client looks by default (port 80).
+grep -q -- "--port 80 " "$root/lib/systemd/system/kestaro-server.service" ||
+    { echo "the service does not listen on the client's default port 80"; exit 1; }
 dpkg-deb --field build/package/kestaro-zelvan_*.deb Depends | grep -q libqt6widgets6 ||
     { echo "the client's package does not depend on Qt"; exit 1; }
 
