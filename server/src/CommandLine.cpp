@@ -2,11 +2,13 @@
 
 #include <charconv>
 #include <fstream>
+#include <iterator>
+#include <utility>
 
 const char* const UsageText =
     "Usage: kestaro-server [--host 127.0.0.1] [--port 8080] [--db PATH]\n"
     "                      [--password-file FILE | --password TEXT | --demo] [--seed N]\n"
-    "                      [--simulate SECONDS]\n"
+    "                      [--simulate SECONDS] [--tls-cert FILE --tls-key FILE]\n"
     "\n"
     "A local Kestaro server: certificate requests over HTTP, stored in SQLite.\n"
     "\n"
@@ -23,6 +25,8 @@ const char* const UsageText =
     "  --seed N              fill an empty database with N sample requests\n"
     "  --simulate SECONDS    add a new pending request every SECONDS seconds\n"
     "  --log-requests        print a line for every request: method, path, status, user agent\n"
+    "  --tls-cert FILE       serve HTTPS with this certificate (PEM, the chain after it)\n"
+    "  --tls-key FILE        ... and this private key (PEM); both or neither\n"
     "  --help                show this text and exit\n"
     "  --version             show the version and exit\n"
     "\n"
@@ -40,6 +44,14 @@ std::optional<std::string> ReadPasswordFile(const std::string& APath) {
     if (!file || !std::getline(file, line)) return std::nullopt;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& APath) {
+    std::ifstream file(APath, std::ios::binary);
+    if (!file) return std::nullopt;
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (file.bad()) return std::nullopt;
+    return text;
 }
 
 bool ReadInt(const std::string& AText, int ALow, int AHigh, int& AValue) {
@@ -66,6 +78,7 @@ std::optional<TCommandLine> ParseCommandLine(const std::vector<std::string>& AAr
         given = true;
     }
     std::optional<std::string> passwordFile;
+    std::optional<std::string> certificateFile, keyFile;
     for (std::size_t i = 0; i < AArgs.size(); ++i) {
         const std::string& option = AArgs[i];
         if (option == "--help" || option == "-h") {
@@ -103,6 +116,10 @@ std::optional<TCommandLine> ParseCommandLine(const std::vector<std::string>& AAr
             given = !value.empty();
         } else if (option == "--password-file") {
             passwordFile = value;
+        } else if (option == "--tls-cert") {
+            certificateFile = value;
+        } else if (option == "--tls-key") {
+            keyFile = value;
         } else if (option == "--seed") {
             ok = ReadInt(value, 0, 1000000, line.Seed);
         } else if (option == "--simulate") {
@@ -114,6 +131,22 @@ std::optional<TCommandLine> ParseCommandLine(const std::vector<std::string>& AAr
         if (!ok) {
             AError = "invalid value for " + option + ": " + value;
             return std::nullopt;
+        }
+    }
+    if (certificateFile.has_value() != keyFile.has_value()) {
+        AError = "--tls-cert and --tls-key go together";
+        return std::nullopt;
+    }
+    if (certificateFile) {
+        for (const auto& [path, into] :
+             {std::pair{*certificateFile, &line.Server.TlsCertificatePem},
+              std::pair{*keyFile, &line.Server.TlsKeyPem}}) {
+            const auto text = ReadWholeFile(path);
+            if (!text || text->empty()) {
+                AError = "cannot read " + path;
+                return std::nullopt;
+            }
+            *into = *text;
         }
     }
     if (passwordFile) {

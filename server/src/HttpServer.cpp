@@ -6,7 +6,10 @@
 #include <algorithm>
 #include <cctype>
 
+#include <gnutls/gnutls.h>
 #include <microhttpd.h>
+
+#include <memory>
 
 const std::string* THttpRequest::Param(const std::string& AName) const {
     const auto it = Query.find(AName);
@@ -114,17 +117,54 @@ THttpServer::~THttpServer() {
     Stop();
 }
 
+void THttpServer::UseTls(std::string ACertificatePem, std::string AKeyPem) {
+    FCertificatePem = std::move(ACertificatePem);
+    FKeyPem = std::move(AKeyPem);
+}
+
+// GnuTLS is what libmicrohttpd serves TLS with: asking it first gives the reason, where the
+// daemon would only fail to start.
+bool THttpServer::CheckTlsPair(const std::string& ACertificatePem, const std::string& AKeyPem,
+                               std::string& AError) {
+    gnutls_certificate_credentials_t raw = nullptr;
+    if (gnutls_certificate_allocate_credentials(&raw) != GNUTLS_E_SUCCESS) {
+        AError = "out of memory";
+        return false;
+    }
+    const std::unique_ptr<gnutls_certificate_credentials_st,
+                          decltype(&gnutls_certificate_free_credentials)>
+        credentials(raw, &gnutls_certificate_free_credentials);
+    const auto datum = [](const std::string& AText) {
+        return gnutls_datum_t{reinterpret_cast<unsigned char*>(const_cast<char*>(AText.data())),
+                              static_cast<unsigned>(AText.size())};
+    };
+    const gnutls_datum_t certificate = datum(ACertificatePem);
+    const gnutls_datum_t key = datum(AKeyPem);
+    const int result = gnutls_certificate_set_x509_key_mem(credentials.get(), &certificate, &key,
+                                                           GNUTLS_X509_FMT_PEM);
+    if (result >= 0) return true;
+    AError = result == GNUTLS_E_CERTIFICATE_KEY_MISMATCH
+                 ? "the key is not the certificate's"
+                 : std::string("the certificate or the key cannot be read as PEM (") +
+                       gnutls_strerror(result) + ")";
+    return false;
+}
+
 int THttpServer::Start(const std::string& AHost, int APort) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(std::uint16_t(APort));
     if (inet_pton(AF_INET, AHost.c_str(), &address.sin_addr) != 1) return -1;
+    const bool tls = !FCertificatePem.empty();
+    // The certificate options are given only with TLS: libmicrohttpd refuses them otherwise.
     FDaemon = MHD_start_daemon(
-        MHD_USE_AUTO_INTERNAL_THREAD, 0, nullptr, nullptr, &THttpServerCallbacks::OnRequest, this,
-        MHD_OPTION_SOCK_ADDR, reinterpret_cast<const sockaddr*>(&address),
-        MHD_OPTION_THREAD_POOL_SIZE, Threads, MHD_OPTION_CONNECTION_TIMEOUT, InactivitySeconds,
-        MHD_OPTION_CONNECTION_LIMIT, MaxConnections, MHD_OPTION_LISTEN_BACKLOG_SIZE, 128u,
-        MHD_OPTION_NOTIFY_COMPLETED, &THttpServerCallbacks::OnCompleted, this, MHD_OPTION_END);
+        MHD_USE_AUTO_INTERNAL_THREAD | (tls ? MHD_USE_TLS : 0), 0, nullptr, nullptr,
+        &THttpServerCallbacks::OnRequest, this, MHD_OPTION_SOCK_ADDR,
+        reinterpret_cast<const sockaddr*>(&address), MHD_OPTION_THREAD_POOL_SIZE, Threads,
+        MHD_OPTION_CONNECTION_TIMEOUT, InactivitySeconds, MHD_OPTION_CONNECTION_LIMIT,
+        MaxConnections, MHD_OPTION_LISTEN_BACKLOG_SIZE, 128u, MHD_OPTION_NOTIFY_COMPLETED,
+        &THttpServerCallbacks::OnCompleted, this, tls ? MHD_OPTION_HTTPS_MEM_CERT : MHD_OPTION_END,
+        FCertificatePem.c_str(), MHD_OPTION_HTTPS_MEM_KEY, FKeyPem.c_str(), MHD_OPTION_END);
     if (!FDaemon) return -1;
     const MHD_DaemonInfo* info = MHD_get_daemon_info(FDaemon, MHD_DAEMON_INFO_BIND_PORT);
     return info ? info->port : -1;

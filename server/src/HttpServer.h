@@ -47,6 +47,13 @@ public:
     THttpServer(const THttpServer&) = delete;
     THttpServer& operator=(const THttpServer&) = delete;
 
+    // Serves HTTPS with this certificate (chain) and private key, both PEM, from the next Start.
+    void UseTls(std::string ACertificatePem, std::string AKeyPem);
+    // Whether the certificate and key can serve together (both readable PEM, and a pair); where
+    // they cannot, false with the reason in AError. Start with a pair that cannot would fail.
+    static bool CheckTlsPair(const std::string& ACertificatePem, const std::string& AKeyPem,
+                             std::string& AError);
+
     // Listens on AHost (an IPv4 address) and APort (0: any free port) and serves at once.
     // Returns the port, or -1.
     int Start(const std::string& AHost, int APort);
@@ -59,4 +66,6 @@ private:
     std::size_t FMaxBodyBytes;
     THandler FHandler;
     MHD_Daemon* FDaemon = nullptr;
+    std::string FCertificatePem;  // empty: plain HTTP
+    std::string FKeyPem;
 };

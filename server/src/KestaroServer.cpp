@@ -165,6 +165,8 @@ void TKestaroServer::LogRequest(const THttpRequest& ARequest, const THttpRespons
 }
 
 int TKestaroServer::Bind() {
+    if (!FOptions.TlsCertificatePem.empty())
+        FHttp.UseTls(FOptions.TlsCertificatePem, FOptions.TlsKeyPem);
     return FHttp.Start(FOptions.Host, FOptions.Port);
 }
 

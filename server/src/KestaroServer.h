@@ -16,7 +16,9 @@ struct TServerOptions {
     int Port = 8080;  // 0 picks a free port
     std::string DatabasePath = "kestaro.db";
     std::string Password = "2613";
-    bool LogRequests = false;  // a line on the standard output for every request answered
+    bool LogRequests = false;       // a line on the standard output for every request answered
+    std::string TlsCertificatePem;  // with the key, HTTPS instead of HTTP
+    std::string TlsKeyPem;
 };
 
 // The Kestaro server's HTTP API over a request store. Every route but the login answers 401

@@ -53,6 +53,14 @@ int Run(const TCommandLine& ALine) {
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 
+    // A certificate that cannot serve is refused before anything listens, with the reason.
+    std::string tlsProblem;
+    if (!ALine.Server.TlsCertificatePem.empty() &&
+        !THttpServer::CheckTlsPair(ALine.Server.TlsCertificatePem, ALine.Server.TlsKeyPem,
+                                   tlsProblem)) {
+        std::fprintf(stderr, "kestaro-server: cannot serve HTTPS: %s\n", tlsProblem.c_str());
+        return 1;
+    }
     TRequestStore store(ALine.Server.DatabasePath);
     if (ALine.Seed > 0 && store.IsEmpty()) store.CreateMany(TSampleRequests().History(ALine.Seed));
 
@@ -63,7 +71,8 @@ int Run(const TCommandLine& ALine) {
                      ALine.Server.Port);
         return 1;
     }
-    std::printf("kestaro-server listening on http://%s:%d (database %s)\n",
+    std::printf("kestaro-server listening on %s://%s:%d (database %s)\n",
+                ALine.Server.TlsCertificatePem.empty() ? "http" : "https",
                 ALine.Server.Host.c_str(), port, ALine.Server.DatabasePath.c_str());
     std::printf("kestaro-server: the password of \"user\" comes from %s\n",
                 ALine.PasswordSource.c_str());

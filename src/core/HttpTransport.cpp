@@ -2,9 +2,13 @@
 
 #include <cstdlib>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <fstream>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 #include <curl/curl.h>
 
@@ -99,7 +103,11 @@ std::string NoProxy() {
     return hosts;
 }
 
-THttpFailure FailureOf(CURLcode AResult) {
+// Why the transfer failed. TLS failures are told apart by libcurl's message, the one thing that
+// OpenSSL (Linux) and Schannel (Windows) alike say in words.
+THttpFailure FailureOf(CURLcode AResult, const char* AMessage) {
+    const std::string message = AMessage;
+    const auto says = [&](const char* AWords) { return message.find(AWords) != std::string::npos; };
     switch (AResult) {
         case CURLE_OK:
             return THttpFailure::None;
@@ -118,13 +126,30 @@ THttpFailure FailureOf(CURLcode AResult) {
             // The progress check ends a transfer for one of two reasons: called off, or stalled.
             return CancelFlag != nullptr && CancelFlag->load() ? THttpFailure::Cancelled
                                                                : THttpFailure::TimedOut;
+        case CURLE_PEER_FAILED_VERIFICATION:
+            if (says("expired")) return THttpFailure::Expired;
+            if (says("subject name") || says("does not match")) return THttpFailure::WrongName;
+            return THttpFailure::Untrusted;
+        case CURLE_SSL_CONNECT_ERROR:
+            return THttpFailure::NotTls;
+        case CURLE_SSL_CACERT_BADFILE:
+            return THttpFailure::CaFileUnreadable;
         default:
             return THttpFailure::Other;
     }
 }
 
-THttpReply Exchange(const std::string& AUrl, const std::string* APostBody,
-                    const std::string& AToken) {
+std::mutex CaFileMutex;
+std::string CaFilePath;
+
+// One request, with no redirect followed: the reply, and where it sends the client, if anywhere.
+struct TPerformed {
+    THttpReply Reply;
+    std::string RedirectUrl;
+};
+
+TPerformed PerformOnce(const std::string& AUrl, const std::string* APostBody,
+                       const std::string& AToken, const std::string& ACaFile) {
     InitCurlOnce();
     TCurlHandle curl(curl_easy_init());
     if (!curl) return {};
@@ -137,10 +162,13 @@ THttpReply Exchange(const std::string& AUrl, const std::string* APostBody,
     curl_easy_setopt(h, CURLOPT_NOPROXY, noProxy.c_str());
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!ACaFile.empty()) curl_easy_setopt(h, CURLOPT_CAINFO, ACaFile.c_str());
+    char message[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, message);
     const THttpLimits limits = THttpTransport::Limits();
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, limits.ConnectTimeoutSeconds);
     // A server that trickles a byte now and then never stalls: the whole exchange has a bound.
@@ -164,15 +192,87 @@ THttpReply Exchange(const std::string& AUrl, const std::string* APostBody,
     if (sink.TooLarge || result == CURLE_FILESIZE_EXCEEDED)
         throw EZelvanError("استجابة السيرفر أكبر من المسموح (أكثر من 64 ميغابايت).");
 
-    THttpReply reply;
-    reply.Failure = FailureOf(result);
+    TPerformed performed;
+    performed.Reply.Failure = FailureOf(result, message);
     // An exchange that did not end well (cut short, broken off, stalled, out of time, called
     // off) is no reply: a status that did arrive would otherwise pass a body cut off at an
     // arbitrary point as a success.
-    if (result != CURLE_OK) return reply;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &reply.StatusCode);
-    reply.Body = std::move(sink.Body);
-    return reply;
+    if (result != CURLE_OK) return performed;
+    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &performed.Reply.StatusCode);
+    performed.Reply.Body = std::move(sink.Body);
+    char* location = nullptr;
+    if (curl_easy_getinfo(h, CURLINFO_REDIRECT_URL, &location) == CURLE_OK && location)
+        performed.RedirectUrl = location;
+    return performed;
+}
+
+// The school's own authority first; a certificate it did not sign may still be one that the
+// system's store trusts. A handshake that failed sent nothing, so the second try is safe.
+TPerformed PerformTrusting(const std::string& AUrl, const std::string* APostBody,
+                           const std::string& AToken, const std::string& ACaFile) {
+    TPerformed performed = PerformOnce(AUrl, APostBody, AToken, ACaFile);
+    if (!ACaFile.empty() && performed.Reply.Failure == THttpFailure::Untrusted)
+        performed = PerformOnce(AUrl, APostBody, AToken, {});
+    return performed;
+}
+
+struct TPlace {
+    std::string Scheme;
+    std::string Host;
+};
+
+TPlace PlaceOf(const std::string& AUrl) {
+    TPlace place;
+    CURLU* raw = curl_url();
+    if (!raw) return place;
+    const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(raw, &curl_url_cleanup);
+    if (curl_url_set(raw, CURLUPART_URL, AUrl.c_str(), 0) != CURLUE_OK) return place;
+    for (auto [part, into] :
+         {std::pair{CURLUPART_SCHEME, &place.Scheme}, std::pair{CURLUPART_HOST, &place.Host}}) {
+        char* text = nullptr;
+        if (curl_url_get(raw, part, &text, 0) == CURLUE_OK && text) {
+            *into = text;
+            curl_free(text);
+        }
+        std::transform(into->begin(), into->end(), into->begin(),
+                       [](unsigned char c) { return char(std::tolower(c)); });
+    }
+    return place;
+}
+
+// A redirect is followed on the same host only, and never from https to plain http.
+bool MayFollow(const TPlace& AFrom, const std::string& ATo) {
+    const TPlace to = PlaceOf(ATo);
+    if (to.Host.empty() || to.Host != AFrom.Host) return false;
+    return AFrom.Scheme != "https" || to.Scheme == "https";
+}
+
+constexpr int MaxRedirects = 10;
+
+THttpReply Exchange(const std::string& AUrl, const std::string* APostBody,
+                    const std::string& AToken) {
+    const std::string caFile = THttpTransport::CaFile();
+    if (!caFile.empty() && !std::ifstream(caFile, std::ios::binary)) {
+        THttpReply unreadable;
+        unreadable.Failure = THttpFailure::CaFileUnreadable;
+        return unreadable;
+    }
+    const TPlace origin = PlaceOf(AUrl);
+    std::string url = AUrl;
+    const std::string* body = APostBody;
+    for (int hop = 0;; ++hop) {
+        TPerformed performed = PerformTrusting(url, body, AToken, caFile);
+        if (performed.RedirectUrl.empty()) return performed.Reply;
+        if (hop == MaxRedirects || !MayFollow(origin, performed.RedirectUrl)) {
+            THttpReply refused;
+            refused.Failure = THttpFailure::Redirected;
+            return refused;
+        }
+        // As browsers do: after 301, 302 and 303 the request goes on as a GET without its body.
+        const long status = performed.Reply.StatusCode;
+        if (status == 301 || status == 302 || status == 303) body = nullptr;
+        url = performed.RedirectUrl;
+    }
 }
 
 }  // namespace
@@ -183,6 +283,16 @@ THttpTransport::TCancelScope::TCancelScope(const std::atomic<bool>& AFlag) : FPr
 
 THttpTransport::TCancelScope::~TCancelScope() {
     CancelFlag = FPrevious;
+}
+
+void THttpTransport::SetCaFile(std::string APath) {
+    const std::lock_guard lock(CaFileMutex);
+    CaFilePath = std::move(APath);
+}
+
+std::string THttpTransport::CaFile() {
+    const std::lock_guard lock(CaFileMutex);
+    return CaFilePath;
 }
 
 THttpLimits& THttpTransport::Limits() {

@@ -10,15 +10,24 @@
 // connection must be made within 15 s, nothing may stall for longer than 30 s, and the whole
 // exchange ends after 60 s. An exchange that does not end well reports no status at all. A reply
 // body above MaxBodyBytes is refused with EZelvanError.
+//
+// Certificates are always verified. Redirects are followed on the same host only, and from an
+// https address only to https: neither the password nor the token ever goes elsewhere.
 
 // Why an exchange brought no status, as far as a person can act on it.
 enum class THttpFailure {
-    None,          // a status arrived
-    Refused,       // nothing listens at that address and port
-    TimedOut,      // no connection, or no reply, within the limits
-    HostNotFound,  // the name could not be resolved
-    BrokeOff,      // the connection closed before the reply was whole
-    Cancelled,     // the program called it off
+    None,              // a status arrived
+    Refused,           // nothing listens at that address and port
+    TimedOut,          // no connection, or no reply, within the limits
+    HostNotFound,      // the name could not be resolved
+    BrokeOff,          // the connection closed before the reply was whole
+    Cancelled,         // the program called it off
+    Untrusted,         // the server's certificate is signed by no authority trusted here
+    WrongName,         // the certificate is for another name than the server's address
+    Expired,           // the certificate is out of date
+    NotTls,            // an https address, and the server does not speak TLS there
+    Redirected,        // a redirect that is refused: off https, or to another host
+    CaFileUnreadable,  // the authority's file named in the settings cannot be read
     Other,
 };
 
@@ -41,6 +50,12 @@ public:
 
     // Process-wide; the tests shorten them so that a silent server is given up on quickly.
     static THttpLimits& Limits();
+
+    // A PEM file of an authority (or of a self-signed server) trusted besides the system's own
+    // store; empty for the system's store alone. Process-wide, and safe to change while
+    // exchanges run on other threads. A file that cannot be read fails every exchange.
+    static void SetCaFile(std::string APath);
+    static std::string CaFile();
 
     // While a scope lives, the exchanges made on its thread give up, as if no reply had come,
     // within about a second of AFlag becoming true: a program that ends need not wait for a

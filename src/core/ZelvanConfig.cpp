@@ -93,3 +93,11 @@ TZelvanConfig LoadZelvanConfig(const QString& AIniPath, bool* ATooLarge) {
     if (ATooLarge) *ATooLarge = ini.TooLarge();
     return config;
 }
+
+QString TrustedAuthorityFile(const QString& AIniPath) {
+    const QString named =
+        TIniFile(AIniPath).ReadString(ConfigKeys::Connection, ConfigKeys::CaFile, QString());
+    if (named.trimmed().isEmpty()) return {};
+    const QString path = QDir(QFileInfo(AIniPath).absolutePath()).absoluteFilePath(named.trimmed());
+    return QDir::toNativeSeparators(QDir::cleanPath(path));
+}

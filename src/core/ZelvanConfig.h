@@ -41,6 +41,11 @@ QString UserConfigFilePath(const QString& AExecutablePath);
 // file.
 TZelvanConfig LoadZelvanConfig(const QString& AIniPath, bool* ATooLarge = nullptr);
 
+// The authority's certificate file that [Connection] CaFile names in the file at AIniPath, a
+// relative path taken from that file's folder; empty when it names none. Only the file names
+// it: the settings dialog does not.
+QString TrustedAuthorityFile(const QString& AIniPath);
+
 // The sections and keys of the file.
 namespace ConfigKeys {
 inline const QString Connection = QStringLiteral("Connection");
@@ -53,4 +58,5 @@ inline const QString PollInterval = QStringLiteral("PollInterval");
 inline const QString SoundEnabled = QStringLiteral("SoundEnabled");
 inline const QString AutoStartWithWindows = QStringLiteral("AutoStartWithWindows");
 inline const QString StyleName = QStringLiteral("StyleName");
+inline const QString CaFile = QStringLiteral("CaFile");
 }  // namespace ConfigKeys

@@ -67,6 +67,21 @@ QString CauseOf(THttpFailure AFailure) {
             return Text("تعذر العثور على عنوان السيرفر: تأكد من العنوان في الإعدادات.");
         case THttpFailure::BrokeOff:
             return Text("انقطع رد السيرفر قبل اكتماله.");
+        case THttpFailure::Untrusted:
+            return Text(
+                "شهادة السيرفر غير موثوقة: لا تعرفها جهة موثوقة على هذا الجهاز "
+                "(شهادة جهة المدرسة تُذكر في CaFile بملف الإعدادات).");
+        case THttpFailure::WrongName:
+            return Text("شهادة السيرفر صادرة لاسم آخر غير عنوان السيرفر في الإعدادات.");
+        case THttpFailure::Expired:
+            return Text("شهادة السيرفر منتهية الصلاحية.");
+        case THttpFailure::NotTls:
+            return Text("السيرفر لا يتحدث HTTPS على هذا المنفذ.");
+        case THttpFailure::Redirected:
+            return Text("رُفض تحويل السيرفر إلى عنوان غير آمن أو إلى سيرفر آخر.");
+        case THttpFailure::CaFileUnreadable:
+            return Text("تعذرت قراءة ملف شهادة الجهة (CaFile) في ملف الإعدادات: ") +
+                   QString::fromStdString(THttpTransport::CaFile());
         default:
             return {};
     }

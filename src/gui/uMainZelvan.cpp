@@ -27,6 +27,7 @@
 #include "BusyCursor.h"
 #include "CachedTextDelegate.h"
 #include "CounterBox.h"
+#include "HttpTransport.h"
 #include "IniFile.h"
 #include "ListView.h"
 #include "MessageBoxes.h"
@@ -406,6 +407,7 @@ void TFrmMainZelvan::ReloadConfig() {
                              FServerPassword);
     if (const QString problem = TFrmSettings::ConfigFileProblem(); !problem.isEmpty())
         TMessageBoxes::ShowMessage(this, problem);
+    THttpTransport::SetCaFile(TrustedAuthorityFile(TFrmSettings::GetIniPath()).toStdString());
     FPollInterval = std::max(FPollInterval, MinimumPollSeconds);
     // Seconds beyond what the timer can count in milliseconds wait as long as it can.
     const int milliseconds = static_cast<int>(std::min<std::int64_t>(

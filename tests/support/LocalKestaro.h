@@ -12,13 +12,17 @@
 class TLocalKestaro {
 public:
     // APort 0 picks a free port; a restart can ask for the port it had before.
+    // With a certificate and key (PEM texts), it serves HTTPS.
     explicit TLocalKestaro(const std::string& ADatabase, std::string APassword = "2613",
-                           int APort = 0)
+                           int APort = 0, std::string ACertificatePem = {},
+                           std::string AKeyPem = {})
         : FStore(std::make_unique<TRequestStore>(ADatabase)) {
         TServerOptions options;
         options.Port = APort;
         options.DatabasePath = ADatabase;
         options.Password = std::move(APassword);
+        options.TlsCertificatePem = std::move(ACertificatePem);
+        options.TlsKeyPem = std::move(AKeyPem);
         FServer = std::make_unique<TKestaroServer>(options, *FStore);
         FPort = FServer->Bind();
         if (FPort < 0) throw std::runtime_error("cannot listen");

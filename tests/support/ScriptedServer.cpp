@@ -5,7 +5,17 @@ std::string TScriptedServer::TRecord::Header(const std::string& AName) const {
     return it == Headers.end() ? std::string() : it->second;
 }
 
-TScriptedServer::TScriptedServer() : FServer(std::make_unique<httplib::Server>()) {
+namespace {
+std::unique_ptr<httplib::Server> MakeServer(const std::string& ACertificateFile,
+                                            const std::string& AKeyFile) {
+    if (ACertificateFile.empty()) return std::make_unique<httplib::Server>();
+    return std::make_unique<httplib::SSLServer>(ACertificateFile.c_str(), AKeyFile.c_str());
+}
+}  // namespace
+
+TScriptedServer::TScriptedServer(const std::string& ACertificateFile, const std::string& AKeyFile)
+    : FServer(MakeServer(ACertificateFile, AKeyFile)),
+      FScheme(ACertificateFile.empty() ? "http" : "https") {
     // Writes are bounded so that a test that abandons a delayed reply still shuts down quickly.
     FServer->set_write_timeout(5, 0);
     FServer->set_keep_alive_max_count(1);
@@ -32,7 +42,7 @@ TScriptedServer::~TScriptedServer() {
 }
 
 std::string TScriptedServer::Url(const std::string& APath) const {
-    return "http://127.0.0.1:" + std::to_string(FPort) + APath;
+    return FScheme + "://127.0.0.1:" + std::to_string(FPort) + APath;
 }
 
 void TScriptedServer::Queue(TReply AReply) {

@@ -36,7 +36,9 @@ public:
         std::string Header(const std::string& AName) const;
     };
 
-    TScriptedServer();
+    // With a certificate and key file (PEM), it serves HTTPS.
+    explicit TScriptedServer(const std::string& ACertificateFile = {},
+                             const std::string& AKeyFile = {});
     ~TScriptedServer();
     TScriptedServer(const TScriptedServer&) = delete;
     TScriptedServer& operator=(const TScriptedServer&) = delete;
@@ -61,6 +63,7 @@ private:
     std::unique_ptr<httplib::Server> FServer;
     std::thread FThread;
     int FPort = 0;
+    std::string FScheme = "http";
     mutable std::mutex FMutex;
     std::deque<TReply> FQueue;
     TReply FFallback{404, ""};

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "HttpTransport.h"
+#include "LocalKestaro.h"
+#include "SampleRequests.h"
+#include "ScriptedServer.h"
+#include "TempDir.h"
+#include "uZelvanApi.h"
+
+// The client over HTTPS against kestaro-server serving TLS, with the test-only authority and
+// certificates in tests/tls.
+namespace {
+
+std::string TlsFile(const char* AName) {
+    return std::string(KESTARO_TEST_TLS_DIR) + "/" + AName;
+}
+
+std::string Read(const std::string& APath) {
+    std::ifstream file(APath, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// The authority's file is a process-wide setting: each test sets it and leaves none behind.
+class Https : public ::testing::Test {
+protected:
+    void TearDown() override { THttpTransport::SetCaFile({}); }
+
+    static std::unique_ptr<TLocalKestaro> Serve(const TTempDir& ADir, const char* ACertificate) {
+        return std::make_unique<TLocalKestaro>(
+            ADir.File("k.db"), "2613", 0, Read(TlsFile(ACertificate)), Read(TlsFile("server.key")));
+    }
+};
+
+const QString Unreachable =
+    QStringLiteral("تعذر الاتصال بالسيرفر. يرجى التأكد من عنوان IP وتشغيل السيرفر.");
+
+}  // namespace
+
+TEST_F(Https, LoginCountsListAndAChangeOverTlsWithTheSchoolsAuthority) {
+    TTempDir dir;
+    const auto server = Serve(dir, "server.pem");
+    server->Store().CreateMany(TSampleRequests(2).History(5));
+    THttpTransport::SetCaFile(TlsFile("ca.pem"));
+    const QString host = QStringLiteral("HTTPS://127.0.0.1");  // any letter case
+    const int port = server->Port();
+    QString error;
+    ASSERT_TRUE(TZelvanApi::TestConnection(host, port, "2613", error)) << error.toStdString();
+    std::int32_t pending = 0, completed = 0, total = 0, maxId = 0, fresh = 0;
+    ASSERT_TRUE(TZelvanApi::GetRequestsCount(host, port, "2613", 0, pending, completed, total,
+                                             maxId, fresh, error));
+    EXPECT_EQ(total, 5);
+    TCertRequestList list;
+    ASSERT_TRUE(TZelvanApi::GetRequests(host, port, "2613", "all", list, error));
+    ASSERT_EQ(list.size(), 5u);
+    EXPECT_TRUE(TZelvanApi::UpdateRequestStatus(host, port, "2613", list[0].ID, "completed",
+                                                QStringLiteral("أمانة المدير"), error))
+        << error.toStdString();
+    EXPECT_EQ(server->Store().Counts(0).Completed, completed + (list[0].Status == "pending"));
+}
+
+// Every way an https exchange fails says why, and nothing goes out in the clear.
+TEST_F(Https, EachFailureNamesItsCause) {
+    TTempDir dir;
+    const auto good = Serve(dir, "server.pem");
+    TTempDir otherDir, expiredDir, plainDir;
+    const auto otherName = Serve(otherDir, "other-name.pem");
+    const auto expired = Serve(expiredDir, "expired.pem");
+    const TLocalKestaro plain(plainDir.File("k.db"));
+    TScriptedServer clear;  // where a downgrade would land
+    TScriptedServer elsewhere(TlsFile("server.pem"), TlsFile("server.key"));
+    TScriptedServer redirecting(TlsFile("server.pem"), TlsFile("server.key"));
+    redirecting.Route("/api/login", [&](const auto& ARecord) {
+        TScriptedServer::TReply reply(307, "");
+        const bool down = ARecord.Body.find("down") != std::string::npos;
+        reply.Headers.emplace(
+            "Location",
+            down ? clear.Url("/api/login")
+                 : "https://localhost:" + std::to_string(elsewhere.Port()) + "/api/login");
+        return reply;
+    });
+    const QString ca = QString::fromStdString(TlsFile("ca.pem"));
+    const struct {
+        const char* What;
+        int Port;
+        std::string CaFile;
+        const char* Password;  // the redirecting server reads where to send the client from it
+        QString Cause;
+    } rows[] = {
+        {"no authority", good->Port(), "", "2613",
+         QStringLiteral("شهادة السيرفر غير موثوقة: لا تعرفها جهة موثوقة على هذا الجهاز "
+                        "(شهادة جهة المدرسة تُذكر في CaFile بملف الإعدادات).")},
+        {"another name", otherName->Port(), TlsFile("ca.pem"), "2613",
+         QStringLiteral("شهادة السيرفر صادرة لاسم آخر غير عنوان السيرفر في الإعدادات.")},
+        {"expired", expired->Port(), TlsFile("ca.pem"), "2613",
+         QStringLiteral("شهادة السيرفر منتهية الصلاحية.")},
+        {"plain HTTP", plain.Port(), TlsFile("ca.pem"), "2613",
+         QStringLiteral("السيرفر لا يتحدث HTTPS على هذا المنفذ.")},
+        {"to http", redirecting.Port(), TlsFile("ca.pem"), "down",
+         QStringLiteral("رُفض تحويل السيرفر إلى عنوان غير آمن أو إلى سيرفر آخر.")},
+        {"to another host", redirecting.Port(), TlsFile("ca.pem"), "away",
+         QStringLiteral("رُفض تحويل السيرفر إلى عنوان غير آمن أو إلى سيرفر آخر.")},
+        {"no authority file", good->Port(), dir.File("missing.pem"), "2613",
+         QStringLiteral("تعذرت قراءة ملف شهادة الجهة (CaFile) في ملف الإعدادات: ") +
+             QString::fromStdString(dir.File("missing.pem"))},
+    };
+    for (const auto& row : rows) {
+        THttpTransport::SetCaFile(row.CaFile);
+        QString error;
+        EXPECT_FALSE(TZelvanApi::TestConnection("https://127.0.0.1", row.Port, row.Password, error))
+            << row.What;
+        EXPECT_EQ(error, Unreachable + u'\n' + row.Cause) << row.What;
+    }
+    EXPECT_EQ(clear.Requests().size(), 0u) << "nothing went out in the clear";
+    EXPECT_EQ(elsewhere.Requests().size(), 0u) << "nothing went to another host";
+    EXPECT_EQ(redirecting.CountRequests("/api/login"), 2);
+}
