@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 
@@ -15,6 +16,7 @@
 #include <thread>
 
 #include "BenchReport.h"
+#include "HttpTransport.h"
 #include "ListView.h"
 #include "LocalKestaro.h"
 #include "RawServer.h"
@@ -118,6 +120,43 @@ void BM_PollCycleSynchronous(benchmark::State& AState) {
     }
 }
 
+// One poll cycle's exchanges (counts, then a list of 100 requests) against kestaro-server over
+// HTTPS with the test authority, and (the baseline) the same over plain HTTP. Every exchange opens
+// its own connection, so every one of them pays for a TLS handshake.
+void PollCycleExchanges(benchmark::State& AState, bool ATls) {
+    TTempDir dir;
+    const auto read = [](const char* AName) {
+        std::ifstream file(std::string(KESTARO_TEST_TLS_DIR) + "/" + AName, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    TLocalKestaro server(dir.File("k.db"), "2613", 0, ATls ? read("server.pem") : std::string(),
+                         ATls ? read("server.key") : std::string());
+    TSampleRequests sample(7);
+    std::vector<TStoredRequest> requests;
+    for (int i = 0; i < 100; ++i) requests.push_back(sample.Next("2026-12-09 10:00:00"));
+    server.Store().CreateMany(requests);
+    THttpTransport::SetCaFile(ATls ? std::string(KESTARO_TEST_TLS_DIR) + "/ca.pem" : "");
+    const QString host = ATls ? "https://127.0.0.1" : "127.0.0.1";
+    TCertRequestList all;
+    for (auto _ : AState) {
+        std::int32_t pending, completed, total, maxId, newCount;
+        QString error;
+        const bool ok = TZelvanApi::GetRequestsCount(host, server.Port(), "2613", 0, pending,
+                                                     completed, total, maxId, newCount, error) &&
+                        TZelvanApi::GetRequests(host, server.Port(), "2613", "pending", all, error);
+        if (!ok) AState.SkipWithError(error.toStdString().c_str());
+    }
+    THttpTransport::SetCaFile({});
+}
+
+void BM_PollExchangesHttps(benchmark::State& AState) {
+    PollCycleExchanges(AState, true);
+}
+
+void BM_PollExchangesHttp(benchmark::State& AState) {
+    PollCycleExchanges(AState, false);
+}
+
 // A server that takes two seconds over every status change, as a silent one would until it
 // answers; the rest of its answers come at once.
 class TSlowChanges {
@@ -216,6 +255,8 @@ BENCHMARK(BM_CloseDialogIdleLongestEvent)
     ->Iterations(5)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime();
+BENCHMARK(BM_PollExchangesHttps)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PollExchangesHttp)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ActionSilentServerLongestEvent)
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond)
@@ -242,7 +283,8 @@ int main(int argc, char** argv) {
     TTrayIcon::SetAvailableForTesting(true);
     return RunWithRatios(
         argc, argv,
-        {{"BM_CloseDialogDuringTestLongestEvent/iterations:5/manual_time",
+        {{"BM_PollExchangesHttps/real_time", "BM_PollExchangesHttp/real_time"},
+         {"BM_CloseDialogDuringTestLongestEvent/iterations:5/manual_time",
           "BM_CloseDialogIdleLongestEvent/iterations:5/manual_time"},
          {"BM_ActionSilentServerLongestEvent/iterations:3/manual_time",
           "BM_ActionSilentServerSynchronous/iterations:3/real_time"},

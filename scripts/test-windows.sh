@@ -24,7 +24,27 @@ trap '/usr/lib/wine/wineserver -k 2>/dev/null || true; rm -rf "$prefix"' EXIT
 # The tests find the program's DLLs where the package has them.
 WINEPATH=$("$wine" winepath -w build/windows/Kestaro 2>/dev/null)
 export WINEPATH
+# kestaro-server over HTTPS with the test-only certificates (good, expired, for another name)
+# and over plain HTTP, for the core's test of Schannel.
+servers=()
+serve() {  # VARIABLE [ARGUMENTS...]: starts a server and puts its port in VARIABLE
+    local name=$1 log="$prefix/$1.log"
+    shift
+    "$server" --demo --port 0 --db "$prefix/$name.db" "$@" >"$log" 2>&1 &
+    servers+=($!)
+    for _ in $(seq 50); do grep -q listening "$log" && break; sleep 0.1; done
+    export "$name=$(sed -n 's/.*:\([0-9]*\) (database.*/\1/p' "$log")"
+}
+for kind in TLS:server EXPIRED:expired OTHER:other-name; do
+    serve "KESTARO_${kind%%:*}_PORT" --tls-cert "tests/tls/${kind#*:}.pem" \
+        --tls-key tests/tls/server.key
+done
+serve KESTARO_PLAIN_PORT
+KESTARO_TLS_CA=$("$wine" winepath -w tests/tls/ca.pem 2>/dev/null)
+export KESTARO_TLS_CA
 "$wine" build/windows-cross/tests/windows/core_tests_windows.exe --gtest_brief=1 2>/dev/null
+kill "${servers[@]}"
+unset KESTARO_TLS_PORT KESTARO_EXPIRED_PORT KESTARO_OTHER_PORT KESTARO_PLAIN_PORT KESTARO_TLS_CA
 "$wine" build/windows-cross/tests/windows/platform_windows_test.exe 2>/dev/null
 unset WINEPATH
 /usr/lib/wine/wineserver -k 2>/dev/null || true

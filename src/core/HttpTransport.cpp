@@ -104,9 +104,11 @@ std::string NoProxy() {
 }
 
 // Why the transfer failed. TLS failures are told apart by libcurl's message, the one thing that
-// OpenSSL (Linux) and Schannel (Windows) alike say in words.
+// OpenSSL (Linux) and Schannel (Windows) alike say in words, each in its own.
 THttpFailure FailureOf(CURLcode AResult, const char* AMessage) {
-    const std::string message = AMessage;
+    std::string message = AMessage;
+    std::transform(message.begin(), message.end(), message.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
     const auto says = [&](const char* AWords) { return message.find(AWords) != std::string::npos; };
     switch (AResult) {
         case CURLE_OK:
@@ -127,8 +129,10 @@ THttpFailure FailureOf(CURLcode AResult, const char* AMessage) {
             return CancelFlag != nullptr && CancelFlag->load() ? THttpFailure::Cancelled
                                                                : THttpFailure::TimedOut;
         case CURLE_PEER_FAILED_VERIFICATION:
-            if (says("expired")) return THttpFailure::Expired;
-            if (says("subject name") || says("does not match")) return THttpFailure::WrongName;
+            if (says("expired") || says("not_time_valid")) return THttpFailure::Expired;
+            if (says("subject name") || says("does not match") || says("match connection host") ||
+                says("wrong_principal"))
+                return THttpFailure::WrongName;
             return THttpFailure::Untrusted;
         case CURLE_SSL_CONNECT_ERROR:
             return THttpFailure::NotTls;

@@ -265,12 +265,17 @@ def main(client, server_program):
             print("ok 7 a copy in a folder it cannot write reads its file and saves to the user's")
         else:
             print("skip 7 this file system cannot lock a folder")
+        # 8. Over HTTPS: a copy set to https:// with the school's authority in CaFile (beside its
+        # file, named relatively) polls kestaro-server serving TLS with the test certificates.
+        https_cycle(desktop, client, server_program)
+        print("ok 8 a copy polls kestaro-server over HTTPS with the school's authority")
+
         # No sound device here: the alert sound plays nothing and says so once, no more.
         client_log.seek(0)
         said = client_log.read()
         assert "ALSA" not in said, "the sound library wrote to the terminal"
         assert said.count("alert sound") <= 1, said
-        print("9 passed, 0 failed")
+        print("10 passed, 0 failed")
         return 0
     except AssertionError:
         client_log.seek(0)
@@ -307,6 +312,37 @@ def locked_copy(desktop, client, port):
              "the user's own file with the port read beside the program")
     assert "StyleName=Windows10 Dark" in open(own).read()
     return True
+
+
+def https_cycle(desktop, client, server_program):
+    tls = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tls")
+    log = open(os.path.join(desktop.work, "tls-server.log"), "w+")
+    server = desktop.start(server_program, "--demo", "--port", "0", "--db",
+                           os.path.join(desktop.work, "tls.db"), "--seed", "3", "--log-requests",
+                           "--tls-cert", os.path.join(tls, "server.pem"),
+                           "--tls-key", os.path.join(tls, "server.key"),
+                           stdout=log, stderr=subprocess.STDOUT)
+
+    def said():
+        log.seek(0)
+        return log.read()
+
+    port = int(wait_for(lambda: re.search(r"https://127.0.0.1:(\d+) \(database", said()),
+                        "kestaro-server to listen over HTTPS").group(1))
+    folder = os.path.join(desktop.work, "https")
+    os.makedirs(folder)
+    program = os.path.join(folder, "kestaro-zelvan")
+    shutil.copy(client, program)
+    shutil.copy(os.path.join(tls, "ca.pem"), os.path.join(folder, "school-ca.pem"))
+    with open(program + ".ini", "w") as f:
+        f.write(f"[Connection]\nServerHost=https://127.0.0.1\nServerPort={port}\n"
+                "CaFile=school-ca.pem\n[Options]\nSoundEnabled=0\n")
+    copy = desktop.start(program, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait_for(lambda: re.search(r"count 200 .*\n.*GET /api/certificates/requests 200", said()),
+             "a whole poll cycle over HTTPS: counts, then the list")
+    copy.terminate()
+    copy.wait(timeout=10)
+    server.terminate()
 
 
 if __name__ == "__main__":

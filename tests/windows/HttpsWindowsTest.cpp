@@ -1,0 +1,37 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "HttpTransport.h"
+#include "uZelvanApi.h"
+
+// The Windows program's TLS (libcurl on Schannel) against kestaro-server serving HTTPS with the
+// test-only certificates: the test command starts the servers and names their ports, and the test
+// authority's file, in the environment. With the school's authority libcurl verifies the chain,
+// the dates and the name itself; it matches names, not addresses, so the server is "localhost".
+TEST(HttpsOnWindows, WithTheSchoolsAuthorityEachCertificateIsJudged) {
+    const char* authority = std::getenv("KESTARO_TLS_CA");
+    if (!authority) GTEST_SKIP() << "no TLS servers named";
+    THttpTransport::SetCaFile(authority);
+    const struct {
+        const char* Server;
+        QString Cause;  // empty: reached
+    } rows[] = {
+        {"KESTARO_TLS_PORT", {}},
+        {"KESTARO_EXPIRED_PORT", QStringLiteral("شهادة السيرفر منتهية الصلاحية.")},
+        {"KESTARO_OTHER_PORT",
+         QStringLiteral("شهادة السيرفر صادرة لاسم آخر غير عنوان السيرفر في الإعدادات.")},
+        {"KESTARO_PLAIN_PORT", QStringLiteral("السيرفر لا يتحدث HTTPS على هذا المنفذ.")},
+    };
+    for (const auto& row : rows) {
+        const char* port = std::getenv(row.Server);
+        ASSERT_NE(port, nullptr) << row.Server;
+        QString error;
+        const bool reached =
+            TZelvanApi::TestConnection("https://localhost", std::atoi(port), "2613", error);
+        EXPECT_EQ(reached, row.Cause.isEmpty()) << row.Server << ": " << error.toStdString();
+        EXPECT_TRUE(error.endsWith(row.Cause)) << row.Server << ": " << error.toStdString();
+    }
+    THttpTransport::SetCaFile({});
+}
