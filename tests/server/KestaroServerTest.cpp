@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <iterator>
 
 #include <httplib.h>
 #include <rapidjson/document.h>
@@ -414,4 +415,32 @@ TEST(KestaroCommandLine, ThePasswordComesFromAFileOrTheEnvironment) {
         EXPECT_NE(line->PasswordSource.find(c.Source), std::string::npos) << line->PasswordSource;
         EXPECT_EQ(line->PasswordSource.find(line->Server.Password), std::string::npos);
     }
+}
+
+// A certificate and key that cannot serve together are refused with the reason, before anything
+// listens; the files themselves must be readable.
+TEST(KestaroTls, ACertificateAndKeyThatCannotServeAreRefusedWithTheReason) {
+    const auto read = [](const char* AName) {
+        std::ifstream file(std::string(KESTARO_TEST_TLS_DIR) + "/" + AName, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    const struct {
+        std::string Certificate, Key;
+        const char* Reason;  // empty: they serve
+    } pairs[] = {{read("server.pem"), read("server.key"), ""},
+                 {read("other-name.pem"), read("server.key"), ""},
+                 {read("server.pem"), read("ca.key"), "the key is not the certificate's"},
+                 {"not a certificate", read("server.key"), "cannot be read as PEM"}};
+    for (const auto& pair : pairs) {
+        std::string error;
+        EXPECT_EQ(THttpServer::CheckTlsPair(pair.Certificate, pair.Key, error), !*pair.Reason);
+        EXPECT_NE(error.find(pair.Reason), std::string::npos) << error;
+    }
+    std::string error;
+    EXPECT_FALSE(ParseCommandLine({"--demo", "--tls-cert", "/nonexistent.pem", "--tls-key",
+                                   std::string(KESTARO_TEST_TLS_DIR) + "/server.key"},
+                                  error));
+    EXPECT_EQ(error, "cannot read /nonexistent.pem");
+    EXPECT_FALSE(ParseCommandLine({"--demo", "--tls-cert", "x.pem"}, error));
+    EXPECT_EQ(error, "--tls-cert and --tls-key go together");
 }
