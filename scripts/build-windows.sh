@@ -35,9 +35,25 @@ x86_64-w64-mingw32-strip "$stage"/*.dll "$stage"/*/*.dll
 cp /usr/share/qt6/translations/qtbase_ar.qm "$stage/translations/"
 printf '[Paths]\nPrefix=.\n' >"$stage/qt.conf"
 cp LICENSE "$stage/LICENSE.txt"
+# The licences of what ships beside the program: Qt's LGPL-3 (with the GPL-3 it builds on),
+# curl's, the mingw-w64 runtime's, and which library is which version from which source.
+mkdir -p "$stage/licenses"
+cp /usr/share/common-licenses/LGPL-3 "$stage/licenses/LGPL-3.txt"
+cp /usr/share/common-licenses/GPL-3 "$stage/licenses/GPL-3.txt"
+cp /usr/share/doc/libqt6core6/copyright "$stage/licenses/qt6-copyright.txt"
+cp /usr/share/doc/libcurl4-openssl-dev/copyright "$stage/licenses/curl-copyright.txt"
+cp /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/licenses/gcc-runtime-copyright.txt"
+cp /usr/share/doc/mingw-w64-common/copyright "$stage/licenses/mingw-w64-copyright.txt"
+qt=$(dpkg-query -W -f='${Version}' libqt6core6)
+curl=$(dpkg-query -W -f='${Version}' libcurl4)
+gcc=$(dpkg-query -W -f='${Version}' gcc-mingw-w64-base)
+mingw=$(dpkg-query -W -f='${Version}' mingw-w64-common)
+sed -e "s/@QT@/$qt/g" -e "s/@CURL@/$curl/g" -e "s/@GCC@/$gcc/g" -e "s/@MINGW@/$mingw/g" \
+    packaging/windows/THIRD-PARTY.txt.in | sed 's/$/\r/' >"$stage/THIRD-PARTY.txt"
 
 rm -f "$out"/Kestaro-*-win64.zip "$out"/Kestaro-*-setup.exe
 (cd "$out" && zip -qr9 "Kestaro-$version-win64.zip" Kestaro)
 makensis -V2 -DVERSION="$version" -DSTAGE="$(realpath "$stage")" \
+    -DICON="$(realpath src/gui/resources/images/kestaro.ico)" \
     -DOUTFILE="$(realpath "$out")/Kestaro-$version-setup.exe" packaging/windows/kestaro.nsi
 ls -l "$out/Kestaro-$version-win64.zip" "$out/Kestaro-$version-setup.exe"

@@ -1,6 +1,7 @@
 ; The Windows installer: a per-user installation (no administrator rights), so that the folder of
 ; the program stays writable and its configuration file stays beside it.
-; makensis -DVERSION=1.0 -DSTAGE=<folder with the program> -DOUTFILE=<setup.exe> kestaro.nsi
+; makensis -DVERSION=1.0 -DSTAGE=<folder with the program> -DOUTFILE=<setup.exe> -DICON=<.ico>
+;     kestaro.nsi
 ; A 64-bit installer for a 64-bit program (it runs where the program runs).
 Target amd64-unicode
 SetCompressor /SOLID lzma
@@ -11,8 +12,20 @@ RequestExecutionLevel user
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestaro"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 
+!include "FileFunc.nsh"
+
 Name "${SHORTCUT}"
 OutFile "${OUTFILE}"
+Icon "${ICON}"
+UninstallIcon "${ICON}"
+; The installer's own version, shown in its file's properties.
+VIProductVersion "${VERSION}.0.0"
+VIAddVersionKey /LANG=1033 "ProductName" "${NAME}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${NAME}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${NAME} ${VERSION} setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "MIT licence, the Kestaro developers"
 InstallDir "$LOCALAPPDATA\Programs\Kestaro"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 ShowInstDetails nevershow
@@ -38,17 +51,25 @@ Section "Kestaro"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+    ; The size shown in the installed programs' list, in KB.
+    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
 ; Removes the program and its start at login, and keeps what the user saved: the configuration
 ; file beside the program, and with it the folder.
 Section "Uninstall"
-    DeleteRegValue HKCU "${RUN_KEY}" "KestaroZelvan"
+    ; Only this copy's start at login: another copy (a portable one) may be the one started.
+    ReadRegStr $0 HKCU "${RUN_KEY}" "KestaroZelvan"
+    StrCmp $0 '"$INSTDIR\kestaro-zelvan.exe"' 0 +2
+        DeleteRegValue HKCU "${RUN_KEY}" "KestaroZelvan"
     Delete "$SMPROGRAMS\${SHORTCUT}.lnk"
     Delete "$INSTDIR\*.exe"
     Delete "$INSTDIR\*.dll"
     Delete "$INSTDIR\qt.conf"
     Delete "$INSTDIR\LICENSE.txt"
+    Delete "$INSTDIR\THIRD-PARTY.txt"
+    RMDir /r "$INSTDIR\licenses"
     RMDir /r "$INSTDIR\platforms"
     RMDir /r "$INSTDIR\styles"
     RMDir /r "$INSTDIR\translations"

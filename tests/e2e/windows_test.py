@@ -17,6 +17,7 @@ from desktop_test import Desktop, Server, wait_for
 TITLE = "طلبات الشهادات المدرسية"
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver"
+UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Kestaro"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 # What Windows itself provides: never shipped, never counted as the program's.
 SYSTEM = re.compile(r"^c:\\windows\\", re.IGNORECASE)
@@ -198,7 +199,24 @@ def main(setup, server_program):
         assert wine.run_value() is None, "the Run value is still there"
         print("ok 9 an upgrade keeps the file; uninstalling removes the program and the Run "
               "value and keeps the file")
-        print("9 passed, 0 failed")
+
+        # 10. What Windows and the user see of the installation: the licences of what ships beside
+        # the program, its size in the installed programs' list, the program's manifest; and an
+        # uninstall leaves the start at login of another copy of the program alone.
+        wine.run(setup, "/S")
+        for name in ("THIRD-PARTY.txt", "licenses/LGPL-3.txt", "licenses/GPL-3.txt",
+                     "licenses/curl-copyright.txt"):
+            assert os.path.isfile(os.path.join(folder, name)), f"{name} is not installed"
+        size = wine.run("reg", "query", UNINSTALL_KEY, "/v", "EstimatedSize").stdout
+        assert re.search(r"EstimatedSize\s+REG_DWORD\s+0x[0-9a-f]*[1-9a-f]", size), size
+        assert b"PerMonitorV2" in open(program, "rb").read(), "the program has no manifest"
+        other = '"C:\\Portable\\Kestaro\\kestaro-zelvan.exe"'
+        wine.run("reg", "add", RUN_KEY, "/v", "KestaroZelvan", "/d", other, "/f")
+        wine.run(os.path.join(folder, "uninstall.exe"), "/S", "_?=" + windows_folder)
+        assert not os.path.exists(os.path.join(folder, "licenses")), "the licences stay"
+        assert wine.run_value() == other, "another copy's start at login was removed"
+        print("ok 10 licences, size and manifest; another copy's start at login is kept")
+        print("10 passed, 0 failed")
         return 0
     finally:
         if wine:
