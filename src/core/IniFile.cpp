@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QStringDecoder>
+#include <QStringEncoder>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -21,6 +23,43 @@
 
 namespace {
 
+// The encodings Windows' own profile functions and Notepad write such a file in: UTF-8 (with or
+// without a byte order mark), UTF-16LE with its mark, and, on Windows, the ANSI code page for a
+// file that is not UTF-8. A save writes in the encoding the file has; a new file is UTF-8.
+enum class TEncoding { Utf8, Utf16Le, Ansi };
+
+QByteArray Encode(TEncoding AEncoding, QStringView AText) {
+    switch (AEncoding) {
+        case TEncoding::Utf16Le:
+            return QStringEncoder(QStringConverter::Utf16LE)(AText);
+        case TEncoding::Ansi:
+            return QStringEncoder(QStringConverter::System)(AText);
+        default:
+            return AText.toUtf8();
+    }
+}
+
+QString Decode(TEncoding AEncoding, QByteArrayView ABytes) {
+    switch (AEncoding) {
+        case TEncoding::Utf16Le:
+            return QStringDecoder(QStringConverter::Utf16LE)(ABytes);
+        case TEncoding::Ansi:
+            return QStringDecoder(QStringConverter::System)(ABytes);
+        default:
+            return QString::fromUtf8(ABytes);
+    }
+}
+
+const QByteArray Utf16Mark("\xFF\xFE", 2);
+
+TEncoding EncodingOf(const QByteArray& ABytes) {
+    if (ABytes.startsWith(Utf16Mark)) return TEncoding::Utf16Le;
+#ifdef Q_OS_WIN
+    if (!QByteArrayView(ABytes).isValidUtf8()) return TEncoding::Ansi;
+#endif
+    return TEncoding::Utf8;
+}
+
 // One line of the file: its bytes and line break exactly as they were, so that lines not written
 // to are kept byte for byte (a byte-order mark, or text in another encoding, included), and its
 // text for finding names and reading values.
@@ -30,18 +69,61 @@ struct TLine {
     QString Text;
 };
 
-TLine MakeLine(QByteArray ARaw, QByteArray ABreak) {
-    QString text = QString::fromUtf8(ARaw);
-    if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
-    return {std::move(ARaw), std::move(ABreak), std::move(text)};
-}
-
 enum class TReadStatus { Read, Missing, Unreadable, TooLarge };
 
 struct TFileLines {
     TReadStatus Status = TReadStatus::Missing;
+    TEncoding Encoding = TEncoding::Utf8;
     std::vector<TLine> Lines;
+
+    // A line the program writes, in the file's encoding.
+    TLine NewLine(const QString& AText, bool ACrlf) const {
+        return {Encode(Encoding, AText), Encode(Encoding, ACrlf ? u"\r\n" : u"\n"), AText};
+    }
+    bool EndsLinesWithCrlf() const {
+        return !Lines.empty() && Lines.front().Break == Encode(Encoding, u"\r\n");
+    }
 };
+
+// Splits AText, in ABytes' encoding, into lines: by the bytes themselves where every line break
+// is one byte ("\n" in UTF-8 and the ANSI code pages alike), by the text in UTF-16.
+std::vector<TLine> SplitLines(const QByteArray& ABytes, TEncoding AEncoding) {
+    std::vector<TLine> lines;
+    if (AEncoding == TEncoding::Utf16Le) {
+        const QString text = Decode(AEncoding, QByteArrayView(ABytes).sliced(Utf16Mark.size()));
+        qsizetype start = 0;
+        while (start < text.size()) {
+            qsizetype end = text.indexOf(u'\n', start);
+            const bool last = end < 0;
+            if (last) end = text.size();
+            const bool crlf = !last && end > start && text[end - 1] == u'\r';
+            const QString line = text.mid(start, end - start - (crlf ? 1 : 0));
+            const QByteArray mark = lines.empty() ? Utf16Mark : QByteArray();
+            lines.push_back({mark + Encode(AEncoding, line),
+                             last ? QByteArray() : Encode(AEncoding, crlf ? u"\r\n" : u"\n"),
+                             line});
+            start = end + 1;
+        }
+        return lines;
+    }
+    const auto add = [&](QByteArray ARaw, QByteArray ABreak) {
+        QString text = Decode(AEncoding, ARaw);
+        if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
+        lines.push_back({std::move(ARaw), std::move(ABreak), std::move(text)});
+    };
+    qsizetype start = 0;
+    while (start < ABytes.size()) {
+        const qsizetype end = ABytes.indexOf('\n', start);
+        if (end < 0) {
+            add(ABytes.mid(start), {});
+            break;
+        }
+        const bool crlf = end > start && ABytes[end - 1] == '\r';
+        add(ABytes.mid(start, end - start - (crlf ? 1 : 0)), crlf ? "\r\n" : "\n");
+        start = end + 1;
+    }
+    return lines;
+}
 
 // The file's lines; none for a missing file, and none either for one that exists but cannot be
 // read or is too large to be a configuration, with a status that says so (so that a write never
@@ -49,25 +131,12 @@ struct TFileLines {
 TFileLines ReadLines(const QString& APath) {
     QFile file(APath);
     if (!file.open(QIODevice::ReadOnly))
-        return {file.exists() ? TReadStatus::Unreadable : TReadStatus::Missing, {}};
-    if (file.size() > TIniFile::MaxFileSize) return {TReadStatus::TooLarge, {}};
+        return {file.exists() ? TReadStatus::Unreadable : TReadStatus::Missing, {}, {}};
+    if (file.size() > TIniFile::MaxFileSize) return {TReadStatus::TooLarge, {}, {}};
     const QByteArray bytes = file.read(TIniFile::MaxFileSize + 1);
-    if (bytes.size() > TIniFile::MaxFileSize) return {TReadStatus::TooLarge, {}};
-    TFileLines result{TReadStatus::Read, {}};
-    std::vector<TLine>& lines = result.Lines;
-    qsizetype start = 0;
-    while (start < bytes.size()) {
-        const qsizetype end = bytes.indexOf('\n', start);
-        if (end < 0) {
-            lines.push_back(MakeLine(bytes.mid(start), {}));
-            break;
-        }
-        const bool crlf = end > start && bytes[end - 1] == '\r';
-        lines.push_back(
-            MakeLine(bytes.mid(start, end - start - (crlf ? 1 : 0)), crlf ? "\r\n" : "\n"));
-        start = end + 1;
-    }
-    return result;
+    if (bytes.size() > TIniFile::MaxFileSize) return {TReadStatus::TooLarge, {}, {}};
+    const TEncoding encoding = EncodingOf(bytes);
+    return {TReadStatus::Read, encoding, SplitLines(bytes, encoding)};
 }
 
 QStringView Trimmed(QStringView AText) {
@@ -326,8 +395,9 @@ void TIniFile::WriteString(const QString& ASection, const QString& AKey, const Q
     // as further keys or sections.
     QString value = AValue;
     value.replace(u'\r', u' ').replace(u'\n', u' ');
-    const QByteArray lineBreak = !lines.empty() && lines.front().Break == "\r\n" ? "\r\n" : "\n";
-    const TLine keyLine = MakeLine((AKey + u'=' + value).toUtf8(), lineBreak);
+    const bool crlf = read.EndsLinesWithCrlf();
+    const QByteArray lineBreak = read.NewLine({}, crlf).Break;
+    const TLine keyLine = read.NewLine(AKey + u'=' + value, crlf);
 
     const TFound found = Find(lines, ASection, AKey);
     if (found.Key) {
@@ -339,7 +409,7 @@ void TIniFile::WriteString(const QString& ASection, const QString& AKey, const Q
         lines.insert(lines.begin() + std::ptrdiff_t(found.SectionEnd), keyLine);
     } else {
         if (!lines.empty() && lines.back().Break.isEmpty()) lines.back().Break = lineBreak;
-        lines.push_back(MakeLine((u'[' + ASection + u']').toUtf8(), lineBreak));
+        lines.push_back(read.NewLine(u'[' + ASection + u']', crlf));
         lines.push_back(keyLine);
     }
     try {

@@ -9,7 +9,10 @@
 // functions: "[Section]" lines open sections, "Key=Value" lines hold values, section and key
 // names match without regard to letter case, the first of two equal names counts, and whatever
 // is missing reads as the caller's default. Nothing is cached between calls: every read opens
-// the file afresh and every write is on disk before it returns. The file is UTF-8.
+// the file afresh and every write is on disk before it returns. The file is read in the encodings
+// Windows writes it in, UTF-8 (with or without a byte order mark), UTF-16LE with its mark, and on
+// Windows the ANSI code page for a file that is not UTF-8; a save keeps the file's encoding and
+// line ends. A new file is UTF-8.
 //
 // A write replaces the file atomically (an owner-only temporary file beside it, then a rename),
 // so a crash leaves the old file or the new one, never a torn one, and keeps every other line as

@@ -13,6 +13,9 @@
 #include <fstream>
 #include <sstream>
 
+#include <QStringDecoder>
+#include <QStringEncoder>
+
 #include "IniFile.h"
 #include "TempDir.h"
 #include "TextRules.h"
@@ -260,6 +263,50 @@ TEST(IniFile, AFolderThatTakesNoNewFileIsWrittenInPlace) {
 }
 
 #endif  // the permission bits, the file size limit and the immutable folder are POSIX's
+
+// A file in the encodings Windows writes (Notepad's "Unicode", the ANSI code page) is read, and a
+// save keeps its encoding, its line ends and every byte of the lines it does not write.
+TEST(IniFile, TheEncodingsWindowsWritesAreReadAndKept) {
+    const auto bytes = [](QStringConverter::Encoding AEncoding, const QString& AText) {
+        const QByteArray encoded = QStringEncoder(AEncoding)(AText);
+        return encoded.toStdString();
+    };
+    const QString before = QStringLiteral(
+        "[Connection]\r\nServerHost=سيرفر المدرسة\r\nPassword=كلمة éè\r\n; ملاحظة\r\n"
+        "[Options]\r\nSoundEnabled=1\r\n");
+    const QString after = QStringLiteral(
+        "[Connection]\r\nServerHost=سيرفر المدرسة\r\nPassword=كلمة éè\r\n; ملاحظة\r\n"
+        "[Options]\r\nSoundEnabled=0\r\n[Display]\r\nStyleName=Windows\r\n");
+    struct TRow {
+        const char* What;
+        std::string Before, After;
+        QString Password;
+    };
+    std::vector<TRow> rows = {
+        {"UTF-16LE with its mark", "\xFF\xFE" + bytes(QStringConverter::Utf16LE, before),
+         "\xFF\xFE" + bytes(QStringConverter::Utf16LE, after), QStringLiteral("كلمة éè")}};
+#ifdef _WIN32
+    // The ANSI code page: only text it can hold, and only where that is not UTF-8 already.
+    const QString ansiBefore = QStringLiteral("[Connection]\r\nPassword=éèà\r\n; é\r\n");
+    const QString ansiAfter =
+        ansiBefore +
+        QStringLiteral("[Options]\r\nSoundEnabled=0\r\n[Display]\r\nStyleName=Windows\r\n");
+    const std::string ansi = bytes(QStringConverter::System, ansiBefore);
+    if (!QByteArrayView(ansi.data(), qsizetype(ansi.size())).isValidUtf8())
+        rows.push_back({"the ANSI code page", ansi, bytes(QStringConverter::System, ansiAfter),
+                        QStringLiteral("éèà")});
+#endif
+    for (const TRow& row : rows) {
+        TTempDir dir;
+        const std::string path = dir.File("k.ini");
+        WriteFile(path, row.Before);
+        TIniFile ini(Q(path));
+        EXPECT_EQ(ini.ReadString("Connection", "Password", "none"), row.Password) << row.What;
+        ini.WriteBool("Options", "SoundEnabled", false);
+        ini.WriteString("Display", "StyleName", "Windows");
+        EXPECT_EQ(ReadFile(path), row.After) << row.What;
+    }
+}
 
 TEST(IniFile, LeftoversOfASaveCutShortAreRemovedAndNothingElse) {
     TTempDir dir;
