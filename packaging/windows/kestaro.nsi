@@ -31,15 +31,58 @@ InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 ShowInstDetails nevershow
 ShowUninstDetails nevershow
 
+Var WasRunning
+
+; The program lives in the tray all day, so an upgrade or an uninstall usually finds it running,
+; and Windows writes no file of a running program. The copy in the installation folder is asked
+; to end (as its tray menu's exit item would) and its files are waited for; where they stay
+; taken, nothing is changed: a message says why (none under /S) and the exit code is 2.
+!macro EndRunningCopy PREFIX
+Function ${PREFIX}EndRunningCopy
+    StrCpy $WasRunning 0
+    IfFileExists "$INSTDIR\kestaro-zelvan.exe" 0 done
+    nsExec::Exec '"$INSTDIR\kestaro-zelvan.exe" --quit'
+    Pop $0
+    StrCmp $0 3 0 +2
+        StrCpy $WasRunning 1
+    StrCpy $1 0
+    try:
+        ClearErrors
+        FileOpen $2 "$INSTDIR\kestaro-zelvan.exe" a
+        IfErrors 0 free
+        IntOp $1 $1 + 1
+        IntCmp $1 20 busy
+        Sleep 500
+        Goto try
+    free:
+        FileClose $2
+        Goto done
+    busy:
+        MessageBox MB_ICONSTOP|MB_OK "برنامج Kestaro ما زال يعمل ولم يمكن إغلاقه، فلم يُغيَّر شيء. أغلقه من قائمة أيقونته بجانب الساعة («خروج») ثم أعد المحاولة." /SD IDOK
+        SetErrorLevel 2
+        Quit
+    done:
+FunctionEnd
+!macroend
+!insertmacro EndRunningCopy ""
+!insertmacro EndRunningCopy "un."
+
 Page directory
 Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
 
 Section "Kestaro"
+    Call EndRunningCopy
     SetOutPath "$INSTDIR"
-    ; An upgrade writes over the program's files; the configuration file is not among them.
+    ; An upgrade writes over the program's files; the configuration file is not among them. A
+    ; file that could not be written is a failure, never reported as success.
+    ClearErrors
     File /r "${STAGE}\*.*"
+    IfErrors 0 +4
+        MessageBox MB_ICONSTOP|MB_OK "تعذرت كتابة ملفات البرنامج في $INSTDIR." /SD IDOK
+        SetErrorLevel 2
+        Quit
     WriteUninstaller "$INSTDIR\uninstall.exe"
     CreateShortCut "$SMPROGRAMS\${SHORTCUT}.lnk" "$INSTDIR\kestaro-zelvan.exe"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${SHORTCUT}"
@@ -54,11 +97,15 @@ Section "Kestaro"
     ; The size shown in the installed programs' list, in KB.
     ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
+    ; A copy that ran before the upgrade runs again on the new files.
+    StrCmp $WasRunning 1 0 +2
+        Exec '"$INSTDIR\kestaro-zelvan.exe"'
 SectionEnd
 
 ; Removes the program and its start at login, and keeps what the user saved: the configuration
 ; file beside the program, and with it the folder.
 Section "Uninstall"
+    Call un.EndRunningCopy
     ; Only this copy's start at login: another copy (a portable one) may be the one started.
     ReadRegStr $0 HKCU "${RUN_KEY}" "KestaroZelvan"
     StrCmp $0 '"$INSTDIR\kestaro-zelvan.exe"' 0 +2

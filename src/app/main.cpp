@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QTimer>
 
 #include "IniFile.h"
@@ -15,8 +16,8 @@
 namespace {
 
 constexpr const char* HelpText =
-    "Usage: kestaro-zelvan [--help | -h | --version]\n"
-    "الاستعمال: kestaro-zelvan [--help | -h | --version]\n"
+    "Usage: kestaro-zelvan [--help | -h | --version | --quit]\n"
+    "الاستعمال: kestaro-zelvan [--help | -h | --version | --quit]\n"
     "\n"
     "Watches the school's Kestaro server for pupils' certificate requests, for the principal's\n"
     "secretariat: it alerts when new requests arrive, lists them with their counters, and marks\n"
@@ -26,10 +27,29 @@ constexpr const char* HelpText =
     "Options:\n"
     "  -h, --help  show this help and exit\n"
     "  --version   show the version and exit\n"
+    "  --quit      end the copy of the program that runs beside this one (as its tray menu's\n"
+    "              exit item does), for installers; exit code 0 when none runs any more,\n"
+    "              3 when one ran and has ended, 1 when it is still running\n"
     "\n"
     "Settings are kept in kestaro-zelvan.ini beside the program, or in\n"
     "~/.config/kestaro/kestaro-zelvan.ini where the program's folder cannot be written;\n"
     "they are edited in the window's \"إعدادات الاتصال\" dialog.\n";
+
+// An installer asks the copy that runs from the same folder to end before it replaces or removes
+// its files. No window is needed for that, nor a display.
+int QuitRunningCopy(int argc, char** argv) {
+    const QCoreApplication app(argc, argv);
+    TSingleInstance instance(IniPathForExecutable(QCoreApplication::applicationFilePath()));
+    switch (instance.AskToQuit(10000)) {
+        case TSingleInstance::TQuit::NoneRunning:
+            return 0;
+        case TSingleInstance::TQuit::Ended:
+            return 3;
+        default:
+            std::fputs("kestaro-zelvan: the running copy did not end\n", stderr);
+            return 1;
+    }
+}
 
 // --help and --version answer on the terminal without a window, so they need no display and
 // do not count as a second copy of the program; so does any other argument, which the program
@@ -41,6 +61,7 @@ std::optional<int> AnswerCommandLine(int argc, char** argv) {
             std::printf("kestaro-zelvan %s\n", KESTARO_VERSION);
             return 0;
         }
+        if (argument == "--quit") return QuitRunningCopy(argc, argv);
         if (argument == "--help" || argument == "-h") {
             std::fputs(HelpText, stdout);
             return 0;
@@ -73,6 +94,8 @@ int main(int argc, char** argv) {
     TFrmMainZelvan window;
     QObject::connect(&instance, &TSingleInstance::ShowRequested, &window,
                      &TFrmMainZelvan::MniShowClick);
+    QObject::connect(&instance, &TSingleInstance::QuitRequested, &window,
+                     &TFrmMainZelvan::MniExitClick);
     CentreOnScreen(&window);
     window.show();
     // On X11 the window manager's frame is known only now.

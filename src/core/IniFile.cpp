@@ -52,10 +52,13 @@ QString Decode(TEncoding AEncoding, QByteArrayView ABytes) {
 
 const QByteArray Utf16Mark("\xFF\xFE", 2);
 
+// A byte order mark says the encoding; without one, text that is not UTF-8 is the ANSI code
+// page's on Windows.
 TEncoding EncodingOf(const QByteArray& ABytes) {
     if (ABytes.startsWith(Utf16Mark)) return TEncoding::Utf16Le;
 #ifdef Q_OS_WIN
-    if (!QByteArrayView(ABytes).isValidUtf8()) return TEncoding::Ansi;
+    if (!ABytes.startsWith("\xEF\xBB\xBF") && !QByteArrayView(ABytes).isValidUtf8())
+        return TEncoding::Ansi;
 #endif
     return TEncoding::Utf8;
 }

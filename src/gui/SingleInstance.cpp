@@ -8,6 +8,7 @@
 namespace {
 constexpr int ConnectMilliseconds = 500;
 const QByteArray ShowCommand = "show\n";
+const QByteArray QuitCommand = "quit\n";
 }  // namespace
 
 TSingleInstance::TSingleInstance(const QString& AIniPath, QObject* AParent) : QObject(AParent) {
@@ -32,10 +33,26 @@ bool TSingleInstance::Claim() {
     connect(FServer, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = FServer->nextPendingConnection()) {
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (socket->readAll().contains(ShowCommand.trimmed())) emit ShowRequested();
+                const QByteArray said = socket->readAll();
+                if (said.contains(ShowCommand.trimmed())) emit ShowRequested();
+                // The asking copy learns that this one is gone when the connection closes with
+                // the process, so the socket stays open until then.
+                if (said.contains(QuitCommand.trimmed())) emit QuitRequested();
             });
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         }
     });
     return true;
+}
+
+TSingleInstance::TQuit TSingleInstance::AskToQuit(int AWaitMilliseconds) {
+    QLocalSocket other;
+    other.connectToServer(FName);
+    if (!other.waitForConnected(ConnectMilliseconds)) return TQuit::NoneRunning;
+    other.write(QuitCommand);
+    other.waitForBytesWritten(ConnectMilliseconds);
+    if (other.state() == QLocalSocket::UnconnectedState ||
+        other.waitForDisconnected(AWaitMilliseconds))
+        return TQuit::Ended;
+    return TQuit::StillRunning;
 }

@@ -17,8 +17,15 @@ public:
     // then been asked to show itself).
     bool Claim();
 
+    // What asking the running copy to end came to.
+    enum class TQuit { NoneRunning, Ended, StillRunning };
+    // Asks the copy that runs with this file to end, as its tray menu's exit item would, and waits
+    // at most AWaitMilliseconds for it to be gone. Needs no window and claims nothing.
+    TQuit AskToQuit(int AWaitMilliseconds);
+
 signals:
     void ShowRequested();
+    void QuitRequested();
 
 private:
     QString FName;

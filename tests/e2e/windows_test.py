@@ -216,7 +216,35 @@ def main(setup, server_program):
         assert not os.path.exists(os.path.join(folder, "licenses")), "the licences stay"
         assert wine.run_value() == other, "another copy's start at login was removed"
         print("ok 10 licences, size and manifest; another copy's start at login is kept")
-        print("10 passed, 0 failed")
+
+        # 11. An upgrade while the program runs, the usual case for a program in the tray: the
+        # running copy is asked to end, the new files go in, and the program runs again.
+        wine.run(setup, "/S")
+        client = wine.start(program, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for(lambda: desktop.windows("--name", TITLE), "the installed program's window", 60)
+        os.utime(program, (0, 0))  # the old file, which the upgrade must replace
+        start = time.monotonic()
+        # Not through wine.run: the program the installer starts again would hold its output open.
+        upgrade = subprocess.run([WINE, setup, "/S"], env=wine.env, stdout=subprocess.DEVNULL,
+                                 stderr=subprocess.DEVNULL, timeout=120)
+        took = time.monotonic() - start
+        assert upgrade.returncode == 0, upgrade
+        assert os.path.getmtime(program) > 0, "the program's file was not replaced"
+        wait_for(lambda: client.poll() is not None, "the old copy to end", 30)
+        wait_for(lambda: desktop.windows("--name", TITLE), "the program to run again", 60)
+        assert open(ini).read() == saved, "the upgrade changed the file"
+        print(f"ok 11 an upgrade while the program runs ends it, replaces its files and starts "
+              f"it again in {took:.1f} s")
+
+        # 12. Uninstalling while it runs ends it first: no program file, no process left.
+        gone = wine.run(os.path.join(folder, "uninstall.exe"), "/S", "_?=" + windows_folder)
+        assert gone.returncode == 0, gone
+        wait_for(lambda: not desktop.windows("--name", TITLE), "the program to end", 30)
+        assert not os.path.exists(program), "the program is still there"
+        assert subprocess.run(["pgrep", "-f", "kestaro-zelvan.exe"]).returncode != 0, "running"
+        assert open(ini).read() == saved, "the file is gone"
+        print("ok 12 uninstalling while the program runs ends it and removes it")
+        print("12 passed, 0 failed")
         return 0
     finally:
         if wine:

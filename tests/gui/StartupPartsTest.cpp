@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include <memory>
+
+#include <atomic>
+
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -101,6 +107,22 @@ TEST(SingleInstance, ASecondCopyWithTheSameFileShowsTheFirst) {
 
     TSingleInstance elsewhere(QString::fromStdString(dir.File("other/kestaro-zelvan.ini")));
     EXPECT_TRUE(elsewhere.Claim()) << "a copy with another file runs side by side";
+}
+
+// An installer's "--quit": the running copy is asked to end, and the asker learns when it has.
+TEST(SingleInstance, ACopyAskedToQuitEndsAndTheAskerKnows) {
+    TTempDir dir;
+    const QString ini = QString::fromStdString(dir.File("kestaro-zelvan.ini"));
+    EXPECT_EQ(TSingleInstance(ini).AskToQuit(100), TSingleInstance::TQuit::NoneRunning);
+    auto running = std::make_unique<TSingleInstance>(ini);
+    ASSERT_TRUE(running->Claim());
+    QObject::connect(running.get(), &TSingleInstance::QuitRequested, [&] { running.reset(); });
+    std::atomic<int> answer = -1;
+    std::thread installer([&] { answer = int(TSingleInstance(ini).AskToQuit(5000)); });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answer >= 0; }, 10000));
+    installer.join();
+    EXPECT_EQ(answer, int(TSingleInstance::TQuit::Ended));
+    EXPECT_EQ(running, nullptr);
 }
 
 TEST(SingleInstance, ALeftoverSocketOfAnEndedCopyDoesNotBlock) {
