@@ -13,19 +13,10 @@ RequestExecutionLevel user
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 
 !include "FileFunc.nsh"
+!include "MUI2.nsh"
 
 Name "${SHORTCUT}"
 OutFile "${OUTFILE}"
-Icon "${ICON}"
-UninstallIcon "${ICON}"
-; The installer's own version, shown in its file's properties.
-VIProductVersion "${VERSION}.0.0"
-VIAddVersionKey /LANG=1033 "ProductName" "${NAME}"
-VIAddVersionKey /LANG=1033 "CompanyName" "${NAME}"
-VIAddVersionKey /LANG=1033 "FileDescription" "${NAME} ${VERSION} setup"
-VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
-VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
-VIAddVersionKey /LANG=1033 "LegalCopyright" "MIT licence, the Kestaro developers"
 InstallDir "$LOCALAPPDATA\Programs\Kestaro"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 ShowInstDetails nevershow
@@ -67,10 +58,26 @@ FunctionEnd
 !insertmacro EndRunningCopy ""
 !insertmacro EndRunningCopy "un."
 
-Page directory
-Page instfiles
-UninstPage uninstConfirm
-UninstPage instfiles
+; The pages in Arabic, right to left, with the program's icon; the last one offers to start it.
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!define MUI_FINISHPAGE_RUN "$INSTDIR\kestaro-zelvan.exe"
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "Arabic"
+
+; The installer's own version, shown in its file's properties.
+VIProductVersion "${VERSION}.0.0"
+VIAddVersionKey /LANG=${LANG_ARABIC} "ProductName" "${NAME}"
+VIAddVersionKey /LANG=${LANG_ARABIC} "CompanyName" "${NAME}"
+VIAddVersionKey /LANG=${LANG_ARABIC} "FileDescription" "${NAME} ${VERSION} setup"
+VIAddVersionKey /LANG=${LANG_ARABIC} "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_ARABIC} "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=${LANG_ARABIC} "LegalCopyright" "MIT licence, the Kestaro developers"
 
 Section "Kestaro"
     Call EndRunningCopy
