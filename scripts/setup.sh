@@ -17,7 +17,7 @@ case "${1:-}" in
 tests)
     packages+=(
         clang libclang-rt-14-dev "${windows[@]}"
-        openbox trayer xdotool xclip desktop-file-utils libglib2.0-bin lintian python3
+        openbox trayer xdotool xclip desktop-file-utils libglib2.0-bin lintian python3 imagemagick
     )
     ;;
 windows) packages+=("${windows[@]}") ;;
