@@ -300,15 +300,13 @@ void TFrmMainZelvan::ScrollToControl(QWidget* AControl) {
         down->setValue(place.bottom() + 1 - view.height());
 }
 
-// The client area is as large as the window, but never narrower than its layout or shorter
-// than the bars and a few rows of the list; beyond that it scrolls.
+// The client area keeps the layout's width (the window is never wider) and the window's height,
+// but never less than the bars and a few rows of the list; beyond that it scrolls. A scroll bar
+// across takes its height from what the list can have.
 void TFrmMainZelvan::SizeClientArea() {
     FScroll->setGeometry(rect());
-    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    const bool across = width() < ClientWidth;
-    const int high = std::max(height() - (across ? bar : 0), MinimumClientHeight);
-    const bool down = high > height() - (across ? bar : 0);
-    FClient->resize(std::max(width() - (down ? bar : 0), ClientWidth), high);
+    const int across = width() < ClientWidth ? style()->pixelMetric(QStyle::PM_ScrollBarExtent) : 0;
+    FClient->resize(ClientWidth, std::max(height() - across, MinimumClientHeight));
 }
 
 // The areas are docked: three bars at the top, the action bar at the bottom, the list between.

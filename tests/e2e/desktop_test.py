@@ -101,6 +101,23 @@ class Desktop:
         return self.run("xclip", "-o", "-selection", "clipboard")
 
 
+class KestaroServer:
+    """kestaro-server started by a test with the demonstration's password, on a free port, with a
+    database of its own in the work folder and what it prints kept in a log."""
+
+    def __init__(self, desktop, program, name, *options):
+        self.log = open(os.path.join(desktop.work, name + ".log"), "w+")
+        self.process = desktop.start(program, "--demo", "--port", "0", "--db",
+                                     os.path.join(desktop.work, name + ".db"), *options,
+                                     stdout=self.log, stderr=subprocess.STDOUT)
+        self.port = int(wait_for(lambda: re.search(r":(\d+) \(database", self.said()),
+                                 f"kestaro-server ({name}) to listen").group(1))
+
+    def said(self):
+        self.log.seek(0)
+        return self.log.read()
+
+
 class Server:
     """kestaro-server's API, as the test reads and feeds it."""
 
@@ -132,17 +149,8 @@ def main(client, server_program):
     try:
         desktop.start_display()
 
-        log = open(os.path.join(desktop.work, "server.log"), "w+")
-        server_process = desktop.start(server_program, "--demo", "--port", "0", "--db",
-                                       os.path.join(desktop.work, "k.db"), "--seed", "12",
-                                       stdout=log, stderr=subprocess.STDOUT)
-
-        def server_port():
-            log.seek(0)
-            match = re.search(r":(\d+) \(database", log.read())
-            return match and int(match.group(1))
-
-        port = wait_for(server_port, "kestaro-server to listen")
+        kestaro = KestaroServer(desktop, server_program, "server", "--seed", "12")
+        server_process, port = kestaro.process, kestaro.port
         server = Server(port)
 
         folder = os.path.join(desktop.work, "program")
@@ -316,19 +324,11 @@ def locked_copy(desktop, client, port):
 
 def https_cycle(desktop, client, server_program):
     tls = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tls")
-    log = open(os.path.join(desktop.work, "tls-server.log"), "w+")
-    server = desktop.start(server_program, "--demo", "--port", "0", "--db",
-                           os.path.join(desktop.work, "tls.db"), "--seed", "3", "--log-requests",
+    server = KestaroServer(desktop, server_program, "tls-server", "--seed", "3", "--log-requests",
                            "--tls-cert", os.path.join(tls, "server.pem"),
-                           "--tls-key", os.path.join(tls, "server.key"),
-                           stdout=log, stderr=subprocess.STDOUT)
-
-    def said():
-        log.seek(0)
-        return log.read()
-
-    port = int(wait_for(lambda: re.search(r"https://127.0.0.1:(\d+) \(database", said()),
-                        "kestaro-server to listen over HTTPS").group(1))
+                           "--tls-key", os.path.join(tls, "server.key"))
+    assert "https://" in server.said(), server.said()
+    port = server.port
     folder = os.path.join(desktop.work, "https")
     os.makedirs(folder)
     program = os.path.join(folder, "kestaro-zelvan")
@@ -338,11 +338,12 @@ def https_cycle(desktop, client, server_program):
         f.write(f"[Connection]\nServerHost=https://127.0.0.1\nServerPort={port}\n"
                 "CaFile=school-ca.pem\n[Options]\nSoundEnabled=0\n")
     copy = desktop.start(program, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    wait_for(lambda: re.search(r"count 200 .*\n.*GET /api/certificates/requests 200", said()),
+    wait_for(lambda: re.search(r"count 200 .*\n.*GET /api/certificates/requests 200",
+                               server.said()),
              "a whole poll cycle over HTTPS: counts, then the list")
     copy.terminate()
     copy.wait(timeout=10)
-    server.terminate()
+    server.process.terminate()
 
 
 if __name__ == "__main__":

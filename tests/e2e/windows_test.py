@@ -12,7 +12,7 @@ import subprocess
 import sys
 import time
 
-from desktop_test import Desktop, Server, wait_for
+from desktop_test import Desktop, KestaroServer, Server, wait_for
 
 TITLE = "طلبات الشهادات المدرسية"
 WINE = "/usr/lib/wine/wine64"
@@ -78,17 +78,8 @@ def main(setup, server_program):
         print(f"ok 1 the installer installs for the user alone in "
               f"{time.monotonic() - start:.1f} s")
 
-        log = open(os.path.join(desktop.work, "server.log"), "w+")
-        desktop.start(server_program, "--demo", "--port", "0", "--db",
-                      os.path.join(desktop.work, "k.db"), "--seed", "12", "--log-requests",
-                      stdout=log, stderr=subprocess.STDOUT)
-
-        def server_log():
-            log.seek(0)
-            return log.read()
-
-        port = int(wait_for(lambda: re.search(r":(\d+) \(database", server_log()),
-                            "kestaro-server to listen").group(1))
+        kestaro = KestaroServer(desktop, server_program, "server", "--seed", "12", "--log-requests")
+        server_log, port = kestaro.said, kestaro.port
         server = Server(port)
         ini = os.path.join(folder, "kestaro-zelvan.ini")
         with open(ini, "w") as f:
