@@ -94,8 +94,11 @@ int main(int argc, char** argv) {
     TFrmMainZelvan window;
     QObject::connect(&instance, &TSingleInstance::ShowRequested, &window,
                      &TFrmMainZelvan::MniShowClick);
+    // Made to end by an installer or by the end of the desktop session: nobody is asked.
     QObject::connect(&instance, &TSingleInstance::QuitRequested, &window,
-                     &TFrmMainZelvan::MniExitClick);
+                     &TFrmMainZelvan::EndWithoutAsking);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window,
+                     &TFrmMainZelvan::EndWithoutAsking);
     CentreOnScreen(&window);
     window.show();
     // On X11 the window manager's frame is known only now.

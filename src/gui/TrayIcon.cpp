@@ -1,7 +1,10 @@
 #include "TrayIcon.h"
 
+#include <QApplication>
 #include <QMenu>
 #include <QSystemTrayIcon>
+
+#include "ShownToolTip.h"
 
 namespace {
 std::optional<bool> AvailableForTesting;
@@ -53,6 +56,7 @@ void TTrayIcon::SetIcon(const QIcon& AIcon) {
 }
 
 void TTrayIcon::SetToolTip(const QString& AText) {
+    RefreshShownToolTip(FIcon->toolTip(), AText);
     FIcon->setToolTip(AText);
 }
 
@@ -66,9 +70,30 @@ QString TTrayIcon::ToolTip() const {
 
 void TTrayIcon::SetMenu(QMenu* AMenu) {
     FIcon->setContextMenu(AMenu);
+    connect(AMenu, &QMenu::aboutToShow, this, &TTrayIcon::HideBalloon);
 }
 
 void TTrayIcon::ShowBalloon(const QString& ATitle, const QString& AText) {
     FIcon->showMessage(ATitle, AText, QSystemTrayIcon::NoIcon);
+    if (QWidget* balloon = ToolkitBalloon())
+        balloon->move(BalloonApartFromIcon(balloon->frameGeometry(), FIcon->geometry()));
     emit BalloonShown(ATitle, AText);
+}
+
+// An empty message takes the toolkit's balloon away. Only where there is one: a desktop's own
+// notifications would show an empty one.
+void TTrayIcon::HideBalloon() {
+    if (ToolkitBalloon()) FIcon->showMessage(QString(), QString());
+}
+
+QWidget* TTrayIcon::ToolkitBalloon() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->inherits("QBalloonTip") && window->isVisible()) return window;
+    return nullptr;
+}
+
+QPoint TTrayIcon::BalloonApartFromIcon(const QRect& ABalloon, const QRect& AIcon) {
+    if (!AIcon.isValid() || !ABalloon.intersects(AIcon)) return ABalloon.topLeft();
+    const bool below = ABalloon.center().y() >= AIcon.center().y();
+    return {ABalloon.x(), below ? AIcon.bottom() + 1 : AIcon.top() - ABalloon.height()};
 }

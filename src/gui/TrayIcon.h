@@ -24,11 +24,19 @@ public:
     void SetToolTip(const QString& AText);
     QIcon Icon() const;
     QString ToolTip() const;
+    // The menu opens on a right click; a balloon showing then is taken away, so that the menu
+    // and the icon are never under it.
     void SetMenu(QMenu* AMenu);
     // Whether the icon is in a tray, so that a window hidden there can be brought back.
     bool IsAvailable() const;
     // A balloon with a title and a text and no icon of its own.
+    // Where the toolkit draws the balloon itself (a tray without notifications of its own), it
+    // is kept off the icon, so that a click on the icon reaches the icon.
     void ShowBalloon(const QString& ATitle, const QString& AText);
+    void HideBalloon();
+    // Where a balloon at ABalloon goes so as not to cover an icon at AIcon: beside it on the
+    // side the balloon lies, or where it is when it covers nothing.
+    static QPoint BalloonApartFromIcon(const QRect& ABalloon, const QRect& AIcon);
 
     // Tests run without a desktop: they decide whether a tray is there.
     static void SetAvailableForTesting(std::optional<bool> AAvailable);
@@ -41,6 +49,8 @@ signals:
 
 private:
     static bool TrayExists();
+    // The balloon the toolkit draws, while it shows.
+    static QWidget* ToolkitBalloon();
     void TryShow();
 
     QSystemTrayIcon* FIcon;

@@ -1,6 +1,7 @@
 #include "uMainZelvan.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 
 #include <QAction>
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRawFont>
 #include <QScrollArea>
@@ -35,6 +37,7 @@
 #include "RequestListModel.h"
 #include "ServerWorker.h"
 #include "Shape.h"
+#include "ShownToolTip.h"
 #include "Startup.h"
 #include "StatusCellDelegate.h"
 #include "StyleSwitch.h"
@@ -93,8 +96,6 @@ QString SearchHint(const QFont& AFont) {
 const QString AlertTitle = QStringLiteral("📜 طلب شهادة مدرسية جديد!");
 const QString AlertText = QStringLiteral("ورد %1 طلب جديد في قائمة الانتظار بأمانة المدير.");
 
-// Who marks a request completed or puts it back, in both directions.
-const QString Secretariat = QStringLiteral("أمانة المدير");
 const QString MsgSelectRequest = QStringLiteral("يرجى تحديد طلب من القائمة أولاً.");
 
 const QString TrayBalloonTitle = QStringLiteral("Kestaro - أمانة المدير");
@@ -103,7 +104,8 @@ const QString TrayBalloonText =
 
 }  // namespace
 
-TFrmMainZelvan::TFrmMainZelvan(QWidget* AParent) : QWidget(AParent) {
+TFrmMainZelvan::TFrmMainZelvan(QWidget* AParent)
+    : QWidget(AParent), FChangeSender(new TChangeSender(this)) {
     BuildLayout();
     FormCreate();
 }
@@ -111,7 +113,7 @@ TFrmMainZelvan::TFrmMainZelvan(QWidget* AParent) : QWidget(AParent) {
 TFrmMainZelvan::~TFrmMainZelvan() {
     TimerPoll->stop();
     // Calls off what still waits on the server, so the program ends promptly even then.
-    delete FExchanges;
+    delete FChangeSender;
     delete FPollCycle;
     delete PopupTray;
 }
@@ -354,7 +356,8 @@ void TFrmMainZelvan::FormCreate() {
     connect(FPollCycle, &TPollCycle::CountsArrived, this, &TFrmMainZelvan::PollCountsArrived);
     connect(FPollCycle, &TPollCycle::ListArrived, this, &TFrmMainZelvan::PollListArrived);
     connect(FPollCycle, &TPollCycle::Raised, this, &TFrmMainZelvan::PollRaised);
-    FExchanges = new TServerWorker(this);
+    connect(FChangeSender, &TChangeSender::Answered, this, &TFrmMainZelvan::ChangeAnswered);
+    connect(FChangeSender, &TChangeSender::Settled, this, &TFrmMainZelvan::ChangesSettled);
     connect(TrayIcon, &TTrayIcon::BalloonClicked, this, &TFrmMainZelvan::TrayBalloonClick);
     FCurrentFilter = QStringLiteral("pending");
     FLastSeenMaxID = 0;
@@ -375,6 +378,7 @@ void TFrmMainZelvan::FormCreate() {
         PollServer(true);
         TimerPoll->start();
     });
+    QTimer::singleShot(0, this, &TFrmMainZelvan::ShowChangesLeftAtLastEnd);
 }
 
 void TFrmMainZelvan::LoadIcons() {
@@ -442,6 +446,7 @@ void TFrmMainZelvan::PaintStatus() {
     LblStatusText->setText(LblStatusText->fontMetrics().elidedText(
         FStatusText.section(u'\n', 0, 0), Qt::ElideRight, LblStatusText->width()));
     const QString whole = StatusWithChanges();
+    RefreshShownToolTip(LblStatusText->toolTip(), whole);
     LblStatusText->setToolTip(whole);
     ShapeStatus->setToolTip(whole);
     LblStatusText->setAccessibleName(QStringLiteral("حالة الاتصال: ") + whole);
@@ -449,9 +454,9 @@ void TFrmMainZelvan::PaintStatus() {
 }
 
 QString TFrmMainZelvan::StatusWithChanges() const {
-    if (FChanges.empty()) return FStatusText;
+    if (!IsChanging()) return FStatusText;
     return FStatusText +
-           QStringLiteral("\nتغييرات قيد الإرسال إلى السيرفر: %1").arg(FChanges.size());
+           QStringLiteral("\nتغييرات قيد الإرسال إلى السيرفر: %1").arg(ChangesWaiting());
 }
 
 void TFrmMainZelvan::UpdateTray() {
@@ -614,53 +619,43 @@ void TFrmMainZelvan::ChangeSelectedStatus(const QString& AStatus) {
         TMessageBoxes::ShowMessage(this, MsgSelectRequest);
         return;
     }
-    ChangeOnServer({id, AStatus, name, QStringLiteral("فشل تحديث الطلب: ")},
-                   [host = FServerHost, port = FServerPort, password = FServerPassword, id,
-                    status = AStatus](QString& AError) {
-                       return TZelvanApi::UpdateRequestStatus(host, port, password, id, status,
-                                                              Secretariat, AError);
-                   });
+    AskChange({id, AStatus, name});
 }
 
-// The server is asked on the actions' worker, one change after another in the order asked, under
-// the busy cursor, while the window answers. A change asked while others wait joins the queue;
-// the same change of the same request is sent once.
-void TFrmMainZelvan::ChangeOnServer(TChange AAction, std::function<bool(QString&)> AChange) {
-    const auto same = [&](const TChange& AWaiting) {
-        return AWaiting.ID == AAction.ID && AWaiting.What == AAction.What;
-    };
-    if (std::any_of(FChanges.begin(), FChanges.end(), same)) return;
-    if (FChanges.empty()) FChangeCursor = std::make_unique<TBusyCursor>();
-    FChanges.push_back(AAction);
+// The changes go to the server one after another in the order asked, while the window answers.
+void TFrmMainZelvan::AskChange(const TAskedChange& AChange) {
+    FChangeSender->SetServer({FServerHost, FServerPort, FServerPassword});
+    const bool first = !IsChanging();
+    if (!FChangeSender->Ask(AChange)) return;
+    if (first) FChangeCursor = std::make_unique<TBusyCursor>();
     PaintStatus();
-    FExchanges->Run<TChangeResult>(
-        [change = std::move(AChange)] {
-            TChangeResult result;
-            result.Done = change(result.Error);
-            result.MayHaveArrived = !result.Done && TZelvanApi::LastChangeMayHaveArrived();
-            return result;
-        },
-        [this, action = std::move(AAction)](TOutcome<TChangeResult> AOutcome) {
-            ChangeAnswered(action, AOutcome);
-        });
 }
 
 // On success the poll that follows shows the server's state (and keeps the busy cursor until it
 // is shown). A failure names the pupil; where the reply was lost the change may have been made,
-// and a poll follows too, so that the list shows whether it was.
-void TFrmMainZelvan::ChangeAnswered(const TChange& AAction,
-                                    const TOutcome<TChangeResult>& AOutcome) {
-    FChanges.erase(FChanges.begin());  // answers come in the order the changes were asked
-    const bool done = AOutcome.Value && AOutcome.Value->Done;
-    if (done || (AOutcome.Value && AOutcome.Value->MayHaveArrived))
-        PollServer(true);  // takes the busy cursor over before this one goes
-    if (FChanges.empty()) FChangeCursor.reset();
+// and a poll follows too, so that the list shows whether it was. While the program ends, the
+// failures are named together when it goes.
+void TFrmMainZelvan::ChangeAnswered(const TAskedChange& AChange, const TChangeResult& AResult) {
+    if (AResult.Done || AResult.MayHaveArrived)
+        PollServer(true);  // takes the busy cursor over before the change's goes
     PaintStatus();
-    const QString pupil = QStringLiteral("\nالتلميذ: «%1»").arg(AAction.Name);
-    if (!AOutcome.Raised.isEmpty())
-        ReportFailure(AAction.Prefix + AOutcome.Raised + pupil, true);
-    else if (!done)
-        ReportFailure(AAction.Prefix + AOutcome.Value->Error + pupil, false);
+    if (FExitProgress) FExitProgress->setValue(FExitProgress->maximum() - ChangesWaiting());
+    if (AResult.Done) return;
+    const QString prefix = AChange.What == TAskedChange::DeleteWord
+                               ? QStringLiteral("فشل حذف الطلب: ")
+                               : QStringLiteral("فشل تحديث الطلب: ");
+    const QString text =
+        prefix + AResult.Error + QStringLiteral("\nالتلميذ: «%1»").arg(AChange.Name);
+    if (FExit != TExit::No)
+        FExitFailures << TChangeQueue::Describe(AChange) + QStringLiteral(": ") + AResult.Error;
+    else
+        ReportFailure(text, AResult.Raised);
+}
+
+void TFrmMainZelvan::ChangesSettled() {
+    FChangeCursor.reset();
+    PaintStatus();
+    if (FExit == TExit::Waiting) LeaveWithChangesLeft(true);
 }
 
 void TFrmMainZelvan::ReportFailure(const QString& AText, bool AIsError) {
@@ -711,11 +706,7 @@ void TFrmMainZelvan::BtnDeleteClick() {
     if (!TMessageBoxes::Confirm(this, QStringLiteral("هل أنت متأكد من حذف طلب التلميذ \"") + name +
                                           QStringLiteral("\" نهائياً؟")))
         return;
-    ChangeOnServer(
-        {id, QStringLiteral("delete"), name, QStringLiteral("فشل حذف الطلب: ")},
-        [host = FServerHost, port = FServerPort, password = FServerPassword, id](QString& AError) {
-            return TZelvanApi::DeleteRequest(host, port, password, id, AError);
-        });
+    AskChange({id, TAskedChange::DeleteWord, name});
 }
 
 // ---- the poll cycle ----
@@ -857,6 +848,17 @@ void TFrmMainZelvan::TrayIconDblClick() {
     setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     raise();
     activateWindow();
+    FocusTheList();
+}
+
+// Left alone, the window would give the focus back to the control that had it when it was
+// hidden, often an action button, where a Return meant for the tray menu would press it.
+void TFrmMainZelvan::FocusTheList() {
+    LvRequests->setFocus(Qt::OtherFocusReason);
+    const QModelIndexList rows = LvRequests->selectionModel()->selectedRows();
+    if (rows.isEmpty()) return;
+    LvRequests->selectionModel()->setCurrentIndex(rows.first(), QItemSelectionModel::NoUpdate);
+    LvRequests->scrollTo(rows.first());
 }
 
 void TFrmMainZelvan::MniShowClick() {
@@ -878,10 +880,102 @@ void TFrmMainZelvan::TrayBalloonClick() {
     std::int32_t newest = 0;
     for (const TCertRequestItem& request : FAllRequests) newest = std::max(newest, request.ID);
     if (newest != 0) SelectRequest(newest);
+    FocusTheList();
+}
+
+// ---- the way out ----
+
+namespace {
+// How long an end that asks nobody gives the changes still waiting: well within the ten seconds
+// an installer waits for the program to end.
+constexpr int UnaskedEndMilliseconds = 5000;
+}  // namespace
+
+// Changes the server has not answered are never dropped without a word: the user chooses to wait
+// for them (and may give up waiting) or to leave without them. Asked again meanwhile, the exit
+// item leaves at once.
+void TFrmMainZelvan::MniExitClick() {
+    if (FExit == TExit::Asking || FExit == TExit::Waiting) return LeaveWithChangesLeft(true);
+    if (FExit != TExit::No) return;
+    if (!IsChanging()) return EndProgram();
+    FExit = TExit::Asking;
+    const bool wait = TMessageBoxes::Confirm(
+        this, QStringLiteral("لم تصل بعد إلى السيرفر هذه التغييرات (%1):\n%2\n\n"
+                             "هل تنتظر إرسالها قبل الخروج؟ («لا» للخروج دونها)")
+                  .arg(ChangesWaiting())
+                  .arg(FChangeSender->Queue().DescribeLeft()));
+    if (FExit != TExit::Asking) return;  // ended, or made to end, while asked
+    if (!wait) return LeaveWithChangesLeft(false);
+    FExit = TExit::Waiting;
+    if (!IsChanging()) return LeaveWithChangesLeft(true);
+    ShowExitProgress();
+}
+
+void TFrmMainZelvan::ShowExitProgress() {
+    FExitProgress =
+        new QProgressDialog(QStringLiteral("جاري إرسال التغييرات إلى السيرفر قبل الخروج..."),
+                            QStringLiteral("الخروج دون انتظار"), 0, ChangesWaiting(), this);
+    FExitProgress->setWindowTitle(TMessageBoxes::ApplicationTitle());
+    FExitProgress->setWindowModality(Qt::WindowModal);  // the tray menu stays usable meanwhile
+    FExitProgress->setAutoClose(false);
+    FExitProgress->setAutoReset(false);
+    FExitProgress->setMinimumDuration(0);
+    FExitProgress->setValue(0);
+    connect(FExitProgress, &QProgressDialog::canceled, this,
+            [this] { LeaveWithChangesLeft(true); });
+    FExitProgress->show();
+}
+
+// ANameThem: whether the changes not sent are named (they are not when the user has just read
+// them in the question); failures met on the way out always are.
+void TFrmMainZelvan::LeaveWithChangesLeft(bool ANameThem) {
+    if (FExit == TExit::Leaving || FExit == TExit::Ended) return;
+    FExit = TExit::Leaving;
+    const QString left = ANameThem ? ChangesLeftText() : FExitFailures.join(u'\n');
+    if (FExitProgress) FExitProgress->hide();
+    if (!left.isEmpty())
+        TMessageBoxes::ShowMessage(
+            this, QStringLiteral("خرج البرنامج دون أن تصل هذه التغييرات إلى السيرفر:\n") + left);
+    EndProgram();
+}
+
+void TFrmMainZelvan::EndWithoutAsking() {
+    if (FExit == TExit::Unasked || FExit == TExit::Ended) return;
+    FExit = TExit::Unasked;
+    TMessageBoxes::EndAll();
+    delete FExitProgress;
+    FExitProgress = nullptr;
+    FChangeSender->WaitUntilSettled(UnaskedEndMilliseconds);
+    if (const QString left = ChangesLeftText(); !left.isEmpty()) {
+        std::fprintf(stderr,
+                     "kestaro-zelvan: ended before the server had these changes "
+                     "(the next start names them):\n%s\n",
+                     left.toUtf8().constData());
+        TFrmSettings::WriteChangesLeftNote(left);
+    }
+    EndProgram();
+}
+
+QString TFrmMainZelvan::ChangesLeftText() const {
+    QStringList lines = FExitFailures;
+    if (const QString left = FChangeSender->Queue().DescribeLeft(); !left.isEmpty())
+        lines.prepend(left);
+    return lines.join(u'\n');
+}
+
+void TFrmMainZelvan::ShowChangesLeftAtLastEnd() {
+    const QString left = TFrmSettings::TakeChangesLeftNote();
+    if (left.isEmpty()) return;
+    TMessageBoxes::ShowMessage(
+        this, QStringLiteral("انتهى البرنامج في المرة السابقة قبل أن تصل هذه التغييرات إلى "
+                             "السيرفر، فيرجى التحقق منها:\n") +
+                  left);
 }
 
 // Whatever box or dialog is open is closed with nothing saved, and the loops they run end too.
-void TFrmMainZelvan::MniExitClick() {
+void TFrmMainZelvan::EndProgram() {
+    if (FExit == TExit::Ended) return;
+    FExit = TExit::Ended;
     TimerPoll->stop();
     TMessageBoxes::EndAll();
     // exit() rather than quit(): quit() would first ask the window to close, and closing hides

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -12,13 +11,14 @@
 #include <QPixmap>
 #include <QWidget>
 
-#include "ServerWorker.h"
+#include "ChangeSender.h"
 #include "uZelvanApi.h"
 
 class QAction;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QProgressDialog;
 class QPushButton;
 class QScrollArea;
 class QTimer;
@@ -83,8 +83,8 @@ public:
     std::int32_t LastSeenMaxID() const { return FLastSeenMaxID; }
     bool IsPolling() const { return FIsPolling; }
     // Actions (status changes, deletes) asked and not yet answered by the server.
-    int ChangesWaiting() const { return static_cast<int>(FChanges.size()); }
-    bool IsChanging() const { return !FChanges.empty(); }
+    int ChangesWaiting() const { return FChangeSender->Queue().Size(); }
+    bool IsChanging() const { return !FChangeSender->Queue().Empty(); }
     const TCertRequestList& AllRequests() const { return FAllRequests; }
 
     void LayoutStatBoxes();
@@ -97,7 +97,12 @@ signals:
 public slots:
     void TrayIconDblClick();
     void MniShowClick();
+    // The exit item: where changes still wait, the user chooses to wait for them or leave.
     void MniExitClick();
+    // The program is made to end (by --quit, or with the desktop session) and nobody is asked:
+    // the changes still waiting get a few seconds, and what is left is named on the error output
+    // and at the next start.
+    void EndWithoutAsking();
     void TimerPollTimer();
     void BtnSoundClick();
     void BtnRefreshClick();
@@ -157,25 +162,25 @@ private:
     void SelectRequest(std::int32_t AID);
     void SetFilter(const QString& AWord);
     void ChangeSelectedStatus(const QString& AStatus);
-    // One action the user asked for, from the click until the server's answer.
-    struct TChange {
-        std::int32_t ID = 0;
-        QString What;  // the status word, or "delete"
-        QString Name;  // the pupil's, for the message should it fail
-        QString Prefix;
-    };
-    // Queues AChange (which must hold copies of what it needs) on the actions' worker, unless the
-    // same change of the same request is already waiting.
-    void ChangeOnServer(TChange AAction, std::function<bool(QString&)> AChange);
-    struct TChangeResult {
-        bool Done = false;
-        bool MayHaveArrived = false;
-        QString Error;
-    };
-    void ChangeAnswered(const TChange& AAction, const TOutcome<TChangeResult>& AOutcome);
+    // Queues the change on the server, under the busy cursor until the last is answered.
+    void AskChange(const TAskedChange& AChange);
+    void ChangeAnswered(const TAskedChange& AChange, const TChangeResult& AResult);
+    void ChangesSettled();
     // Failures are shown one box at a time, in the order they came.
     void ReportFailure(const QString& AText, bool AIsError);
     void HideToTray(bool AWithBalloon);
+    // The list has the focus, on the chosen request, whenever the window is brought up: keys
+    // meant for something else never press an action button.
+    void FocusTheList();
+
+    // The ways out while changes wait.
+    void ShowExitProgress();
+    void LeaveWithChangesLeft(bool ANameThem);
+    void EndProgram();
+    // What did not reach the server, or failed, while the program was ending.
+    QString ChangesLeftText() const;
+    // Names, at this start, what an earlier end that asked nobody left unsent.
+    void ShowChangesLeftAtLastEnd();
 
     // A cycle asks the server on a thread of its own and hands its results back here: the
     // counts first (indicator, counters, alert), then the list.
@@ -189,9 +194,12 @@ private:
     QWidget* FClient = nullptr;  // everything the window shows, on FScroll
     TRequestListModel* FRequestModel = nullptr;
     TPollCycle* FPollCycle = nullptr;
-    TServerWorker* FExchanges = nullptr;              // the actions' way to the server
-    std::unique_ptr<TBusyCursor> FChangeCursor;       // while actions wait on the server
-    std::vector<TChange> FChanges;                    // asked and not yet answered, in order
+    TChangeSender* FChangeSender = nullptr;      // the actions' way to the server
+    std::unique_ptr<TBusyCursor> FChangeCursor;  // while actions wait on the server
+    enum class TExit { No, Asking, Waiting, Leaving, Unasked, Ended };
+    TExit FExit = TExit::No;
+    QProgressDialog* FExitProgress = nullptr;         // while the exit waits for the changes
+    QStringList FExitFailures;                        // the changes refused while the program ends
     std::vector<std::pair<QString, bool>> FFailures;  // to show: the text, and whether an error
     bool FShowingFailures = false;
     bool FRecheck = false;  // a cycle follows at once to see whether the server is back

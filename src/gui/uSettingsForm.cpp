@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -268,6 +269,32 @@ QString TFrmSettings::GetIniPath() {
 QString TFrmSettings::GetIniSavePath() {
     if (!IniPathForTesting.isEmpty()) return IniPathForTesting;
     return ConfigSavePath(QCoreApplication::applicationFilePath());
+}
+
+namespace {
+QString ChangesLeftNotePath() {
+    const QString ini = IniPathForTesting.isEmpty()
+                            ? UserConfigFilePath(QCoreApplication::applicationFilePath())
+                            : IniPathForTesting;
+    const QFileInfo info(ini);
+    return info.dir().filePath(info.completeBaseName() + QStringLiteral(".unsent.txt"));
+}
+}  // namespace
+
+void TFrmSettings::WriteChangesLeftNote(const QString& AText) {
+    const QString path = ChangesLeftNotePath();
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    if (file.open(QIODevice::Append | QIODevice::Text)) file.write(AText.toUtf8() + '\n');
+}
+
+QString TFrmSettings::TakeChangesLeftNote() {
+    QFile file(ChangesLeftNotePath());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
+    const QString text = QString::fromUtf8(file.read(64 * 1024)).trimmed();
+    file.close();
+    file.remove();
+    return text;
 }
 
 QString TFrmSettings::ConfigFileProblem() {

@@ -43,6 +43,12 @@ public:
     static void LoadConfig(QString& AHost, std::int32_t& APort, std::int32_t& AInterval,
                            bool& ASound);
 
+    // The changes an end that asked nobody left unsent are named for the next start in a file
+    // of the user's own, beside the configuration file.
+    static void WriteChangesLeftNote(const QString& AText);
+    // What that file names, if anything; the file is gone afterwards.
+    static QString TakeChangesLeftNote();
+
     // Points GetIniPath at another file, so that tests run side by side in temporary folders;
     // an empty path goes back to the file beside the executable.
     static void SetIniPathForTesting(const QString& APath);
