@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
 
 #include <QAccessible>
@@ -359,6 +360,41 @@ TEST_F(MainWindow, EveryFocusableControlHasAName) {
                 << window->objectName().toStdString();
         }
     }
+}
+
+// However the window is brought up, keys meant for something else (the tray menu) reach the
+// list, never an action button that the focus was on when the window was hidden.
+TEST_F(MainWindow, BroughtUpAnyWayTheWindowHasTheListFocusedOnTheChosenRequest) {
+    TFrmMainZelvan w;
+    const std::function<void()> ways[] = {
+        [&] { w.MniShow->trigger(); },
+        [&] { emit w.TrayIcon->DoubleClicked(); },
+    };
+    for (const auto& bringUp : ways) {
+        w.show();
+        w.BtnComplete->setFocus();
+        ASSERT_EQ(w.focusWidget(), w.BtnComplete);
+        w.close();
+        bringUp();
+        EXPECT_EQ(w.focusWidget(), w.LvRequests);
+    }
+}
+
+TEST(TrayIcon, TheToolkitsBalloonKeepsOffTheIcon) {
+    const QRect icon(1000, 0, 24, 24);
+    const struct {
+        QRect Balloon;
+        QPoint Expected;
+    } cases[] = {
+        {{900, 12, 200, 80}, {900, 24}},    // below, its arrow on the icon
+        {{900, -70, 200, 80}, {900, -80}},  // above
+        {{700, 12, 200, 80}, {700, 12}},    // beside it: stays
+        {{1000, 0, 200, 80}, {1000, 24}},   // right over it
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TTrayIcon::BalloonApartFromIcon(c.Balloon, icon), c.Expected) << c.Balloon.y();
+    EXPECT_EQ(TTrayIcon::BalloonApartFromIcon({1, 2, 3, 4}, QRect()), QPoint(1, 2))
+        << "an icon whose place is not known moves nothing";
 }
 
 TEST(TrayStatus, TheIconCarriesThePendingCountAndTheTooltipTheState) {

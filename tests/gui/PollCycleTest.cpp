@@ -12,9 +12,12 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <QToolTip>
 
 #include "Alerts.h"
 #include "IniFile.h"
@@ -490,4 +493,122 @@ TEST_F(PollCycle, AFailedServerThatHangsStaysNotConnectedUntilItAnswers) {
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return w.LblStatusText->toolTip() == QStringLiteral("متصل بالسيرفر"); }, 5000));
     EXPECT_FALSE(TrayIconIsGrey(w));
+}
+
+// "خروج" while changes wait asks: waiting sends them all before the program ends, giving up the
+// wait or leaving names what was not sent. Two changes wait on a server that holds them.
+TEST_F(PollCycle, ExitWhileChangesWaitAsksThenWaitsOrLeavesNamingWhatIsLeft) {
+    enum class TThen { ServerAnswers, WaitGivenUp, Left };
+    const struct {
+        bool Wait;
+        TThen Then;
+        int Sent;
+        const char* LastBox;  // what the last box says, after the question
+    } cases[] = {
+        {true, TThen::ServerAnswers, 2, nullptr},
+        {true, TThen::WaitGivenUp, 1, "لم يُرسل: إنجاز الطلب رقم 6 للتلميذ «y»"},
+        {false, TThen::Left, 1, nullptr},
+    };
+    for (const auto& c : cases) {
+        TScriptedKestaro server;
+        server.SetCounts(6, 0);
+        PointAt(server.Port());
+        TFrmMainZelvan w;
+        WaitForCycle(w);
+        server.HoldChanges(true);
+        for (const int row : {0, 1}) {
+            Select(w, row);
+            w.BtnComplete->click();
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.ChangeRequests() == 1; }, 10000));
+        FBoxes.Shown.clear();
+        FBoxes.Answers = {c.Wait};
+        QTimer::singleShot(0, &w, [&] {
+            w.MniExit->trigger();
+            auto* progress = w.findChild<QProgressDialog*>();
+            ASSERT_EQ(progress && progress->isVisible(), c.Wait);
+            if (c.Then == TThen::ServerAnswers) server.HoldChanges(false);
+            if (c.Then == TThen::WaitGivenUp) progress->findChild<QPushButton*>()->click();
+        });
+        QTimer guard;  // not a wait: ends a loop that would otherwise run on
+        QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+        guard.start(10000);
+        EXPECT_EQ(QApplication::exec(), 0) << "the program ended";
+        EXPECT_EQ(server.ChangeRequests(), c.Sent);
+        ASSERT_FALSE(FBoxes.Shown.empty());
+        const QString question = FBoxes.Shown.front().Text;
+        EXPECT_TRUE(question.contains(u"(2)") && question.contains(u"«x»") &&
+                    question.contains(u"«y»"))
+            << question.toStdString();
+        ASSERT_EQ(FBoxes.Shown.size(), c.LastBox ? 2u : 1u);
+        if (c.LastBox) {
+            EXPECT_TRUE(FBoxes.Shown.back().Text.contains(QString::fromUtf8(c.LastBox)));
+        }
+    }
+}
+
+// Made to end (--quit, the session's end), the program asks nobody: the changes get a few
+// seconds, and what is still left is named at the next start, once.
+TEST_F(PollCycle, AnEndThatAsksNobodyWaitsAWhileAndTheNextStartNamesWhatIsLeft) {
+    for (const bool serverAnswers : {true, false}) {
+        TScriptedKestaro server;
+        server.SetCounts(6, 0);
+        PointAt(server.Port());
+        {
+            TFrmMainZelvan w;
+            WaitForCycle(w);
+            server.HoldChanges(true);
+            for (const int row : {0, 1}) {
+                Select(w, row);
+                w.BtnRevert->click();
+            }
+            ASSERT_TRUE(QTest::qWaitFor([&] { return server.ChangeRequests() == 1; }, 10000));
+            FBoxes.Shown.clear();
+            QTimer::singleShot(0, &w, [&] {
+                if (serverAnswers) server.HoldChanges(false);
+                w.EndWithoutAsking();
+            });
+            QTimer guard;  // not a wait: ends a loop that would otherwise run on
+            QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+            guard.start(15000);
+            EXPECT_EQ(QApplication::exec(), 0);
+            EXPECT_EQ(server.ChangeRequests(), serverAnswers ? 2 : 1);
+            EXPECT_TRUE(FBoxes.Shown.empty()) << "nobody is asked";
+        }
+        server.HoldChanges(false);
+        TFrmMainZelvan next;
+        WaitForCycle(next);
+        if (serverAnswers) {
+            EXPECT_TRUE(FBoxes.Shown.empty());
+            continue;
+        }
+        ASSERT_EQ(FBoxes.Shown.size(), 1u);
+        const QString named = FBoxes.Shown.front().Text;
+        EXPECT_TRUE(named.contains(u"ربما تم") && named.contains(u"لم يُرسل") &&
+                    named.contains(u"«y»"))
+            << named.toStdString();
+        FBoxes.Shown.clear();
+        TFrmMainZelvan third;
+        WaitForCycle(third);
+        EXPECT_TRUE(FBoxes.Shown.empty()) << "named once";
+    }
+}
+
+// A tooltip that is open when the state changes shows the new state, not the one it opened with.
+TEST_F(PollCycle, AnOpenStatusTooltipFollowsTheState) {
+    TScriptedKestaro server;
+    server.SetCounts(5, 0);
+    PointAt(server.Port());
+    TFrmMainZelvan w;
+    w.show();
+    WaitForCycle(w);
+    const QString before = w.LblStatusText->toolTip();
+    QToolTip::showText(w.LblStatusText->mapToGlobal(QPoint(2, 2)), before, w.LblStatusText);
+    ASSERT_TRUE(QToolTip::isVisible());
+    server.Hold(true);
+    w.TimerPollTimer();
+    w.TimerPollTimer();  // the next is due while the server hangs
+    EXPECT_NE(w.LblStatusText->toolTip(), before);
+    EXPECT_EQ(QToolTip::text(), w.LblStatusText->toolTip());
+    QToolTip::hideText();
 }
