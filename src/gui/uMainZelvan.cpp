@@ -639,7 +639,7 @@ void TFrmMainZelvan::ChangeAnswered(const TAskedChange& AChange, const TChangeRe
     if (AResult.Done || AResult.MayHaveArrived)
         PollServer(true);  // takes the busy cursor over before the change's goes
     PaintStatus();
-    if (FExitProgress) FExitProgress->setValue(FExitProgress->maximum() - ChangesWaiting());
+    ShowExitProgressValue();
     if (AResult.Done) return;
     const QString prefix = AChange.What == TAskedChange::DeleteWord
                                ? QStringLiteral("فشل حذف الطلب: ")
@@ -912,18 +912,28 @@ void TFrmMainZelvan::MniExitClick() {
 }
 
 void TFrmMainZelvan::ShowExitProgress() {
-    FExitProgress =
-        new QProgressDialog(QStringLiteral("جاري إرسال التغييرات إلى السيرفر قبل الخروج..."),
-                            QStringLiteral("الخروج دون انتظار"), 0, ChangesWaiting(), this);
+    FExitProgress = new QProgressDialog(this);
+    FExitProgress->setCancelButtonText(QStringLiteral("الخروج دون انتظار"));
+    FExitProgress->setRange(0, ChangesWaiting());
     FExitProgress->setWindowTitle(TMessageBoxes::ApplicationTitle());
+    FExitProgress->setMinimumWidth(
+        FExitProgress->fontMetrics().horizontalAdvance(FExitProgress->windowTitle()) + 160);
     FExitProgress->setWindowModality(Qt::WindowModal);  // the tray menu stays usable meanwhile
     FExitProgress->setAutoClose(false);
     FExitProgress->setAutoReset(false);
     FExitProgress->setMinimumDuration(0);
-    FExitProgress->setValue(0);
+    ShowExitProgressValue();
     connect(FExitProgress, &QProgressDialog::canceled, this,
             [this] { LeaveWithChangesLeft(true); });
     FExitProgress->show();
+}
+
+void TFrmMainZelvan::ShowExitProgressValue() {
+    if (!FExitProgress) return;
+    FExitProgress->setValue(FExitProgress->maximum() - ChangesWaiting());
+    FExitProgress->setLabelText(
+        QStringLiteral("جاري إرسال التغييرات إلى السيرفر قبل الخروج...\nلم يصل بعد: %1")
+            .arg(ChangesWaiting()));
 }
 
 // ANameThem: whether the changes not sent are named (they are not when the user has just read

@@ -175,6 +175,7 @@ private:
 
     // The ways out while changes wait.
     void ShowExitProgress();
+    void ShowExitProgressValue();
     void LeaveWithChangesLeft(bool ANameThem);
     void EndProgram();
     // What did not reach the server, or failed, while the program was ending.

@@ -71,6 +71,11 @@ class Desktop:
     def start_display(self):
         number = next(n for n in range(90, 200) if not os.path.exists(f"/tmp/.X{n}-lock"))
         self.env["DISPLAY"] = f":{number}"
+        # A socket without its lock is left from a server that was killed: it would pass for
+        # the new server's before that listens.
+        socket = f"/tmp/.X11-unix/X{number}"
+        if os.path.exists(socket):
+            os.remove(socket)
         self.start("Xvfb", self.env["DISPLAY"], "-screen", "0", "1280x800x24", "-nolisten", "tcp",
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         wait_for(lambda: os.path.exists(f"/tmp/.X11-unix/X{number}"), "the X server")
@@ -146,10 +151,12 @@ class Server:
 
 def main(client, server_program):
     desktop = Desktop()
+    client_log = None  # a wait may fail before the client runs
     try:
         desktop.start_display()
 
-        kestaro = KestaroServer(desktop, server_program, "server", "--seed", "12")
+        kestaro = KestaroServer(desktop, server_program, "server", "--seed", "12",
+                                "--log-requests")
         server_process, port = kestaro.process, kestaro.port
         server = Server(port)
 
@@ -176,9 +183,20 @@ def main(client, server_program):
         created = server.post("/api/certificates/requests",
                               {"student_name": "سارة 100% \"بن\" علي", "class_name": "4 متوسط 1"})
         # The tray icon's message: on this desktop, a balloon window of the program's own.
-        wait_for(lambda: set(desktop.windows("--pid", str(client_process.pid))) - before,
-                 "the new-request notification", timeout=12)
+        notice = wait_for(lambda: set(desktop.windows("--pid", str(client_process.pid))) - before,
+                          "the new-request notification", timeout=12).pop()
         print("ok 2 a new request brings a notification")
+
+        # 2b. Clicking the notice shows the pending requests with the new one chosen and the
+        # focus on the list, where Ctrl+C copies the chosen row's number.
+        width, height = desktop.geometry(notice)[2:]
+        desktop.click(notice, width // 2, height - 12)
+
+        def copied():
+            desktop.keys("ctrl+c")
+            return desktop.clipboard() == str(created["id"])
+        wait_for(copied, "the new request chosen in the focused list", 5)
+        print("ok 2b clicking the notice chooses the new request in the focused list")
 
         # 3. Under "all", the first row is the new request: complete it, then put it back.
         desktop.click(window, 165, 97)  # the "all" box
@@ -236,6 +254,22 @@ def main(client, server_program):
                  "both waiting changes to reach the server")
         print("ok 4c two changes asked while the server is stopped are both made")
 
+        # 4d. Complete, back to pending, complete on one request while the server is stopped:
+        # all three go in the order pressed, and the request ends as last pressed.
+        changes = lambda: kestaro.said().count("/update-status 200")
+        made = changes()
+        server_process.send_signal(signal.SIGSTOP)
+        try:
+            desktop.click(window, 500, 215)  # the first row, pending since 4c
+            for button in (654, 474, 654):  # complete, back to pending, complete
+                desktop.click(window, button, 620)
+            time.sleep(0.5)
+        finally:
+            server_process.send_signal(signal.SIGCONT)
+        wait_for(lambda: changes() == made + 3, "the three changes to reach the server")
+        assert server.request(first["id"])["status"] == "completed"
+        print("ok 4d complete, pending, complete while the server is stopped ends completed")
+
         # 5. The settings dialog: Enter on its focused Cancel button saves nothing; a changed
         # interval saved with Enter from its box is in the file.
         for typed, keys in (("9", ["Tab"] * 4 + ["Return"]), ("7", ["Return"])):
@@ -252,20 +286,36 @@ def main(client, server_program):
         assert "PollInterval=9" not in open(ini).read()
         print("ok 5 the settings dialog: Enter on Cancel saves nothing, Enter elsewhere saves")
 
-        # 6. The close box hides the window, the program lives on; the tray's exit item ends it.
-        desktop.run("xdotool", "windowactivate", "--sync", str(window))
-        desktop.keys("alt+F4")
-        wait_for(lambda: window not in desktop.windows("--name", "طلبات الشهادات المدرسية"),
-                 "the window to hide")
-        time.sleep(0.5)
-        assert client_process.poll() is None, "the program ended on close"
-        tray = desktop.windows("--class", "trayer")[0]
-        tray_height = desktop.geometry(tray)[3]
-        desktop.click(tray, 14, tray_height // 2, button=3)
-        time.sleep(0.8)
-        desktop.keys("Up", "Return")
+        # 6. The close box hides the window, the program lives on; the tray's exit item ends it,
+        # asking first about a change still waiting on the stopped server, and waiting for it.
+        server_process.send_signal(signal.SIGSTOP)
+        try:
+            desktop.click(window, 500, 215)  # the first row
+            desktop.click(window, 474, 620)  # back to pending
+            desktop.run("xdotool", "windowactivate", "--sync", str(window))
+            desktop.keys("alt+F4")
+            wait_for(lambda: window not in desktop.windows("--name", "طلبات الشهادات المدرسية"),
+                     "the window to hide")
+            time.sleep(0.5)
+            assert client_process.poll() is None, "the program ended on close"
+            before = set(desktop.windows("--pid", str(client_process.pid)))
+            tray = desktop.windows("--class", "trayer")[0]
+            tray_height = desktop.geometry(tray)[3]
+            desktop.click(tray, 14, tray_height // 2, button=3)
+            time.sleep(0.8)
+            desktop.keys("Up", "Return")
+            question = wait_for(
+                lambda: set(desktop.windows("--pid", str(client_process.pid))) - before,
+                "the question about the waiting change").pop()
+            desktop.run("xdotool", "windowactivate", "--sync", str(question))
+            desktop.keys("Return")  # wait for it
+            time.sleep(0.5)
+            assert client_process.poll() is None, "the program ended before the change was made"
+        finally:
+            server_process.send_signal(signal.SIGCONT)
         wait_for(lambda: client_process.poll() is not None, "the program to end")
-        print("ok 6 the close box hides; the tray's exit item ends the program")
+        assert server.request(first["id"])["status"] == "pending"
+        print("ok 6 the close box hides; the tray's exit item waits for a change, then ends")
 
         # 7. A copy in a folder it cannot write reads the file beside it and saves to the
         # user's own file, which then holds the values read.
@@ -283,11 +333,12 @@ def main(client, server_program):
         said = client_log.read()
         assert "ALSA" not in said, "the sound library wrote to the terminal"
         assert said.count("alert sound") <= 1, said
-        print("10 passed, 0 failed")
+        print("12 passed, 0 failed")
         return 0
     except AssertionError:
-        client_log.seek(0)
-        print("client's output:", client_log.read()[-3000:], sep="\n")
+        if client_log:
+            client_log.seek(0)
+            print("client's output:", client_log.read()[-3000:], sep="\n")
         # What the screen showed when the step failed, for whoever reads the log.
         shot = os.environ.get("KESTARO_E2E_SHOT")
         if shot:
