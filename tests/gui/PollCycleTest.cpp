@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -20,6 +21,7 @@
 #include <QToolTip>
 
 #include "Alerts.h"
+#include "HttpTransport.h"
 #include "IniFile.h"
 #include "ListView.h"
 #include "LocalKestaro.h"
@@ -53,14 +55,17 @@ class TScriptedKestaro {
 public:
     TScriptedKestaro() {
         FServer.Route("/api/login", [](const auto&) { return TReply(200, R"({"token":"t"})"); });
-        FServer.Route("/api/certificates/requests", [](const auto&) {
-            return TReply(200, R"([{"id":5,"student_name":"x","status":"pending"},)"
-                               R"({"id":6,"student_name":"y","status":"pending"}])");
+        FServer.Route("/api/certificates/requests", [this](const auto&) {
+            const std::lock_guard lock(FMutex);
+            if (FCountsBackWithTheList) FCountsStatus = 200;
+            return FList;
         });
         FServer.Route("/api/certificates/requests/update-status", [this](const auto&) {
             std::unique_lock lock(FMutex);
-            FHeld.wait_for(lock, std::chrono::seconds(20), [this] { return !FHoldingChanges; });
-            return TReply(200, R"({"success":true})");
+            const int index = FChangesArrived++;
+            FHeld.wait_for(lock, std::chrono::seconds(20),
+                           [&] { return index < FChangesLetThrough; });
+            return FChangeReply;
         });
         FServer.Route("/api/certificates/requests/count", [this](const auto&) {
             std::unique_lock lock(FMutex);
@@ -104,10 +109,30 @@ public:
         FHeld.notify_all();
     }
 
+    // Holding, the changes that arrive from now on wait until they are let through.
     void HoldChanges(bool AHolding) {
         const std::lock_guard lock(FMutex);
-        FHoldingChanges = AHolding;
+        FChangesLetThrough = AHolding ? FChangesArrived : std::numeric_limits<int>::max();
         FHeld.notify_all();
+    }
+    void LetOneChangeThrough() {
+        const std::lock_guard lock(FMutex);
+        ++FChangesLetThrough;
+        FHeld.notify_all();
+    }
+    void SetChangeReply(TReply AReply) {
+        const std::lock_guard lock(FMutex);
+        FChangeReply = std::move(AReply);
+    }
+    void SetList(TReply AReply) {
+        const std::lock_guard lock(FMutex);
+        FList = std::move(AReply);
+    }
+    // The server comes back between the counts and the list: the list's reply makes the counts
+    // answer again.
+    void BringCountsBackWithTheList() {
+        const std::lock_guard lock(FMutex);
+        FCountsBackWithTheList = true;
     }
 
 private:
@@ -115,7 +140,12 @@ private:
     std::mutex FMutex;
     std::condition_variable FHeld;
     bool FHolding = false;
-    bool FHoldingChanges = false;
+    int FChangesArrived = 0;
+    int FChangesLetThrough = std::numeric_limits<int>::max();
+    TReply FChangeReply{200, R"({"success":true})"};
+    TReply FList{200, R"([{"id":5,"student_name":"x","status":"pending"},)"
+                      R"({"id":6,"student_name":"y","status":"pending"}])"};
+    bool FCountsBackWithTheList = false;
     std::string FCounts = "{}";
     int FCountsStatus = 200;
 };
@@ -611,4 +641,139 @@ TEST_F(PollCycle, AnOpenStatusTooltipFollowsTheState) {
     EXPECT_NE(w.LblStatusText->toolTip(), before);
     EXPECT_EQ(QToolTip::text(), w.LblStatusText->toolTip());
     QToolTip::hideText();
+}
+
+// The busy cursor shows from the first press until the last change is answered and shown,
+// also between the answers.
+TEST_F(PollCycle, TheBusyCursorStaysFromTheFirstAnswerToTheLast) {
+    TScriptedKestaro server;
+    server.SetCounts(6, 0);
+    PointAt(server.Port());
+    TFrmMainZelvan w;
+    WaitForCycle(w);
+    server.HoldChanges(true);
+    for (const int row : {0, 1}) {
+        Select(w, row);
+        w.BtnComplete->click();
+    }
+    server.LetOneChangeThrough();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.ChangeRequests() == 2; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.IsPolling(); }, 10000));
+    EXPECT_EQ(w.ChangesWaiting(), 1);
+    EXPECT_NE(QApplication::overrideCursor(), nullptr) << "one answered, one still waiting";
+    server.LetOneChangeThrough();
+    WaitForCycle(w);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// A change whose reply never came whole may have been made: the box says so, and a poll follows
+// at once to show whether it was. A stalled exchange is one that timed out, not one called off.
+TEST_F(PollCycle, AChangeWhoseReplyIsLostMayHaveBeenMadeAndAPollFollows) {
+    const QString mayHaveBeenMade = QStringLiteral("قد يكون التغيير قد وصل إلى السيرفر");
+    const struct {
+        bool BreakOff;
+        QString Cause;
+    } cases[] = {
+        {false, QStringLiteral("السيرفر لم يرد في الوقت المحدد.")},
+        {true, QStringLiteral("انقطع رد السيرفر قبل اكتماله.")},
+    };
+    THttpLimits& limits = THttpTransport::Limits();
+    const THttpLimits saved = limits;
+    limits.StallTimeoutSeconds = 1;
+    for (const auto& c : cases) {
+        TScriptedKestaro server;
+        server.SetCounts(6, 0);
+        PointAt(server.Port());
+        std::ofstream(Ini(), std::ios::app) << "[Options]\nPollInterval=3600\n";
+        TFrmMainZelvan w;
+        WaitForCycle(w);
+        if (c.BreakOff) {
+            TScriptedServer::TReply broken(200, R"({"success":true,"padding":"...."})");
+            broken.BreakOff = true;
+            server.SetChangeReply(broken);
+        } else {
+            server.HoldChanges(true);
+        }
+        FBoxes.Shown.clear();
+        const int polls = server.CountRequests();
+        Select(w, 0);
+        w.BtnComplete->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !FBoxes.Shown.empty(); }, 10000));
+        const QString said = FBoxes.Shown.front().Text;
+        EXPECT_TRUE(said.contains(c.Cause) && said.contains(mayHaveBeenMade)) << said.toStdString();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server.CountRequests() == polls + 1; }, 5000))
+            << "the poll after it";
+        server.HoldChanges(false);
+    }
+    limits = saved;
+}
+
+// A list that cannot be read is reported in the error box, the counts already shown stay, and
+// the cycles go on.
+TEST_F(PollCycle, AListThatCannotBeReadIsReportedAndTheCyclesGoOn) {
+    TScriptedKestaro server;
+    server.SetCounts(6, 0);
+    server.SetList({200, "[{\"id\":5,\"student_name\":\"\xff\"}]"});
+    PointAt(server.Port());
+    TFrmMainZelvan w;
+    WaitForCycle(w);
+    ASSERT_EQ(FBoxes.Shown.size(), 1u);
+    EXPECT_EQ(FBoxes.Shown[0].Kind, TMessageBoxes::TKind::Error);
+    EXPECT_EQ(w.LblCountPending->text(), QStringLiteral("في الانتظار: 3"));
+    const int lists = server.ListRequests();
+    Refresh(w);
+    EXPECT_EQ(server.ListRequests(), lists + 1);
+    EXPECT_EQ(FBoxes.Shown.size(), 2u);
+}
+
+// The tray icon is grey until the server has answered and while a cycle waits on it, and green
+// as soon as a server that had failed answers again, without waiting for the next interval.
+TEST_F(PollCycle, TheTrayIsGreyUntilTheServerAnswersAndGreenAtOnceWhenItIsBack) {
+    TScriptedKestaro server;
+    server.SetCounts(6, 0);
+    server.Hold(true);
+    PointAt(server.Port());
+    std::ofstream(Ini(), std::ios::app) << "[Options]\nPollInterval=3600\n";
+    TFrmMainZelvan w;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.CountRequests() == 1; }, 10000));
+    EXPECT_TRUE(TrayIconIsGrey(w)) << "before the first answer";
+    server.Hold(false);
+    WaitForCycle(w);
+    EXPECT_FALSE(TrayIconIsGrey(w));
+
+    server.Hold(true);
+    w.TimerPollTimer();
+    w.TimerPollTimer();  // the next is due while the server hangs
+    EXPECT_TRUE(TrayIconIsGrey(w)) << "while a cycle waits";
+    server.Hold(false);
+    WaitForCycle(w);
+
+    server.SetCountsStatus(503);
+    server.BringCountsBackWithTheList();
+    const int counts = server.CountRequests();
+    w.TimerPollTimer();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.CountRequests() == counts + 2; }, 5000))
+        << "the list's answer brings the counts again at once";
+    WaitForCycle(w);
+    EXPECT_FALSE(TrayIconIsGrey(w));
+    EXPECT_EQ(w.LblStatusText->toolTip(), QStringLiteral("متصل بالسيرفر"));
+}
+
+// "خروج", or being made to end, while a box is open ends the program all the same.
+TEST_F(PollCycle, EndingWhileABoxIsOpenEndsTheProgram) {
+    for (const bool asked : {true, false}) {
+        TFrmMainZelvan w;
+        FBoxes.WhileShown = [&] {
+            FBoxes.WhileShown = nullptr;
+            if (asked)
+                w.MniExit->trigger();
+            else
+                w.EndWithoutAsking();
+        };
+        QTimer::singleShot(0, &w, &TFrmMainZelvan::BtnCopyNameClick);  // "choose a pupil first"
+        QTimer guard;  // not a wait: ends a loop that would otherwise run on
+        QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+        guard.start(10000);
+        EXPECT_EQ(QApplication::exec(), 0) << asked;
+    }
 }

@@ -25,7 +25,14 @@ TScriptedServer::TScriptedServer(const std::string& ACertificateFile, const std:
         const TReply reply = NextReply(record);
         res.status = reply.Status;
         for (const auto& [name, value] : reply.Headers) res.set_header(name, value);
-        if (!reply.Body.empty() || reply.Status != 204) {
+        if (reply.BreakOff) {
+            res.set_content_provider(
+                reply.Body.size() * 2, reply.ContentType,
+                [body = reply.Body](std::size_t, std::size_t, httplib::DataSink& ASink) {
+                    ASink.write(body.data(), body.size());
+                    return false;  // httplib then drops the connection
+                });
+        } else if (!reply.Body.empty() || reply.Status != 204) {
             res.set_content(reply.Body, reply.ContentType);
         }
     };

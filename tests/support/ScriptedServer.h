@@ -24,6 +24,8 @@ public:
         std::string Body;
         std::string ContentType = "application/json";
         std::multimap<std::string, std::string> Headers;
+        // The connection closes halfway through the body, after the status and headers.
+        bool BreakOff = false;
     };
 
     struct TRecord {
