@@ -43,6 +43,9 @@ serve KESTARO_PLAIN_PORT
 KESTARO_TLS_CA=$("$wine" winepath -w tests/tls/ca.pem 2>/dev/null)
 export KESTARO_TLS_CA
 "$wine" build/windows-cross/tests/windows/core_tests_windows.exe --gtest_brief=1 2>/dev/null
+# The configuration file again where Windows' ANSI code page is the Arabic one (1256).
+LC_ALL=ar_DZ.UTF-8 "$wine" build/windows-cross/tests/windows/core_tests_windows.exe \
+    --gtest_brief=1 --gtest_filter='IniFile.*:IniPath.*:ZelvanConfig.*' 2>/dev/null
 kill "${servers[@]}"
 unset KESTARO_TLS_PORT KESTARO_EXPIRED_PORT KESTARO_OTHER_PORT KESTARO_PLAIN_PORT KESTARO_TLS_CA
 "$wine" build/windows-cross/tests/windows/platform_windows_test.exe 2>/dev/null

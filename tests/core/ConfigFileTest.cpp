@@ -93,6 +93,19 @@ TEST(IniPath, FollowsTheExecutablesName) {
     EXPECT_EQ(IniPathForExecutable("C:client.v2.exe"), "C:client.v2.ini");
 }
 
+// A copy in a folder of its own that it can write keeps its file beside it, on every system.
+TEST(IniPath, ACopyInAFolderItCanWriteKeepsItsFileBesideIt) {
+    TTempDir dir;
+    const QString program = Q(dir.File("kestaro-beside-test.exe"));
+    const QString beside = Q(dir.File("kestaro-beside-test.ini"));
+    WriteFile(beside.toStdString(), "[Connection]\r\nServerPort=18080\r\n");
+    EXPECT_EQ(ConfigFilePath(program), beside);
+    EXPECT_EQ(ConfigSavePath(program), beside);
+    TIniFile(beside).WriteBool("Options", "SoundEnabled", false);
+    EXPECT_EQ(LoadZelvanConfig(ConfigFilePath(program)).Port, 18080);
+    EXPECT_FALSE(fs::exists(UserConfigFilePath(program).toStdString()));
+}
+
 TEST(ZelvanConfig, DefaultsWithoutAFileAndNoFileCreated) {
     TTempDir dir;
     const std::string path = dir.File("kestaro-zelvan.ini");
@@ -282,19 +295,34 @@ TEST(IniFile, TheEncodingsWindowsWritesAreReadAndKept) {
         std::string Before, After;
         QString Password;
     };
+    // Without a line break at its end, the last line is kept as it is and the new ones follow.
+    const QString unended = QStringLiteral("[Connection]\r\nPassword=كلمة éè\r\n; ملاحظة");
+    const QString unendedAfter =
+        unended +
+        QStringLiteral("\r\n[Options]\r\nSoundEnabled=0\r\n[Display]\r\nStyleName=Windows\r\n");
     std::vector<TRow> rows = {
         {"UTF-16LE with its mark", "\xFF\xFE" + bytes(QStringConverter::Utf16LE, before),
-         "\xFF\xFE" + bytes(QStringConverter::Utf16LE, after), QStringLiteral("كلمة éè")}};
+         "\xFF\xFE" + bytes(QStringConverter::Utf16LE, after), QStringLiteral("كلمة éè")},
+        {"UTF-16LE without a last line break",
+         "\xFF\xFE" + bytes(QStringConverter::Utf16LE, unended),
+         "\xFF\xFE" + bytes(QStringConverter::Utf16LE, unendedAfter), QStringLiteral("كلمة éè")}};
 #ifdef _WIN32
-    // The ANSI code page: only text it can hold, and only where that is not UTF-8 already.
-    const QString ansiBefore = QStringLiteral("[Connection]\r\nPassword=éèà\r\n; é\r\n");
-    const QString ansiAfter =
-        ansiBefore +
-        QStringLiteral("[Options]\r\nSoundEnabled=0\r\n[Display]\r\nStyleName=Windows\r\n");
-    const std::string ansi = bytes(QStringConverter::System, ansiBefore);
-    if (!QByteArrayView(ansi.data(), qsizetype(ansi.size())).isValidUtf8())
-        rows.push_back({"the ANSI code page", ansi, bytes(QStringConverter::System, ansiAfter),
-                        QStringLiteral("éèà")});
+    // The ANSI code page: only text it can hold, and only where that is not UTF-8 already. The
+    // test command runs these tests again in an Arabic locale, whose code page (1256) holds both.
+    for (const QString& password : {QStringLiteral("éèà"), QStringLiteral("كلمة")}) {
+        const QString ansiBefore =
+            QStringLiteral("[Connection]\r\nPassword=%1\r\n; %1\r\n").arg(password);
+        const QString ansiAfter =
+            ansiBefore +
+            QStringLiteral("[Options]\r\nSoundEnabled=0\r\n[Display]\r\nStyleName=Windows\r\n");
+        QStringEncoder ansiEncoder(QStringConverter::System);
+        const QByteArray ansi = ansiEncoder(ansiBefore);
+        if (ansiEncoder.hasError() ||
+            QStringDecoder(QStringConverter::System)(ansi) != ansiBefore || ansi.isValidUtf8())
+            continue;
+        rows.push_back({"the ANSI code page", ansi.toStdString(),
+                        bytes(QStringConverter::System, ansiAfter), password});
+    }
 #endif
     for (const TRow& row : rows) {
         TTempDir dir;

@@ -138,6 +138,21 @@ TEST(HttpTransport, FollowsRedirects) {
     EXPECT_EQ(server.Requests().at(1).Target, "/there");
 }
 
+// Ten redirects in a row are followed; the eleventh is refused rather than followed for ever.
+TEST(HttpTransport, FollowsTenRedirectsAndNoMore) {
+    for (const int hops : {10, 11}) {
+        TScriptedServer server;
+        TScriptedServer::TReply redirect(302, "");
+        redirect.Headers.emplace("Location", "/again");
+        for (int i = 0; i < hops; ++i) server.Queue(redirect);
+        server.Queue(200, "arrived");
+        const THttpReply reply = THttpTransport::Get(server.Url("/here"), "tok");
+        EXPECT_EQ(reply.StatusCode, hops == 10 ? 200 : 0) << hops;
+        EXPECT_EQ(reply.Failure, hops == 10 ? THttpFailure::None : THttpFailure::Redirected);
+        EXPECT_EQ(server.Requests().size(), 11u) << hops;
+    }
+}
+
 TEST(HttpTransport, UnreachableServerGivesFalseZeroAndEmpty) {
     const std::string url = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/x";
     for (const TExchange& e : {Get(url, "t"), Post(url, "{}", "t")}) {

@@ -155,6 +155,11 @@ TEST_F(MainWindow, AScreenSmallerThanTheWindowKeepsEveryControlInReach) {
         }
         if (!screen.Scrolls) {
             EXPECT_EQ(w.LvRequests->height(), w.height() - 172 - 60) << "the list gives way";
+        } else {
+            const int rows = (w.LvRequests->height() - w.LvRequests->horizontalHeader()->height()) /
+                             w.LvRequests->verticalHeader()->defaultSectionSize();
+            EXPECT_GE(rows, 3) << "where it scrolls, the list still shows a few rows";
+            EXPECT_LE(rows, 5) << "and no more than the screen needs";
         }
     }
 }
@@ -421,8 +426,8 @@ TEST(TrayStatus, TheIconCarriesThePendingCountAndTheTooltipTheState) {
                 .arg(c.Pending)
                 .arg(c.Pending + 4));
     }
-    // Every count fits inside the icon with a pixel to spare, at every tray size, and reads the
-    // same whichever way the rest of the program runs.
+    // Every count fits inside the icon with a pixel to spare in its corner, at every size, and
+    // reads the same whichever way the rest of the program runs.
     QPixmap blue(64, 64);
     blue.fill(Qt::blue);
     for (const Qt::LayoutDirection direction : {Qt::RightToLeft, Qt::LeftToRight}) {
@@ -430,7 +435,7 @@ TEST(TrayStatus, TheIconCarriesThePendingCountAndTheTooltipTheState) {
         for (const int count : {7, 42, 100}) {
             TTrayStatus status;
             status.Pending = count;
-            for (const int side : {16, 22, 24, 32, 48}) {
+            for (const int side : {16, 22, 24, 32, 48, 64}) {
                 const QImage icon = status.Icon(QIcon(blue)).pixmap(side, side).toImage();
                 QRect badge, text;
                 for (int y = 0; y < side; ++y)
@@ -442,6 +447,8 @@ TEST(TrayStatus, TheIconCarriesThePendingCountAndTheTooltipTheState) {
                     }
                 SCOPED_TRACE(testing::Message() << count << " at " << side << " px");
                 EXPECT_TRUE(QRect(1, 1, side - 2, side - 2).contains(badge)) << badge.left();
+                EXPECT_GE(std::min(badge.right(), badge.bottom()), side - 3)
+                    << "in the corner, a pixel or two from the edges";
                 EXPECT_TRUE(badge.contains(text)) << text.left() << " in " << badge.left();
             }
         }

@@ -16,6 +16,7 @@
 
 #include "Alerts.h"
 #include "AutoStart.h"
+#include "HttpTransport.h"
 #include "IniFile.h"
 #include "LocalKestaro.h"
 #include "MessageBoxes.h"
@@ -25,6 +26,7 @@
 #include "TrayIcon.h"
 #include "WindowColours.h"
 #include "WindowTest.h"
+#include "ZelvanConfig.h"
 #include "uMainZelvan.h"
 #include "uSettingsForm.h"
 
@@ -288,6 +290,23 @@ TEST_F(SettingsDialog, OkMakesTheMainWindowTakeTheValuesOverWithOneBusyPoll) {
         EXPECT_EQ(busy, save) << "a poll with the busy cursor follows OK only";
         EXPECT_EQ(server.CountRequests("/api/certificates/requests/count"), polls + int(save));
     }
+}
+
+// The authority's file that [Connection] CaFile names, a relative name taken from the file's own
+// folder, reaches the transport at start and, changed in the file, again after a save.
+TEST_F(SettingsDialog, TheAuthorityFileReachesTheTransportAtStartAndAfterASave) {
+    std::ofstream(Ini()) << "[Connection]\nServerHost=127.0.0.1\nServerPort=1\nCaFile=school.pem\n";
+    TFrmMainZelvan w;
+    EXPECT_EQ(THttpTransport::CaFile(), FDir.File("school.pem"));
+    const std::string other = FDir.File("other.pem");
+    TIniFile(QString::fromStdString(Ini()))
+        .WriteString(ConfigKeys::Connection, ConfigKeys::CaFile, QString::fromStdString(other));
+    QTimer::singleShot(0, [] {
+        qobject_cast<TFrmSettings*>(QApplication::activeModalWidget())->BtnSave->click();
+    });
+    w.BtnSettings->click();
+    EXPECT_EQ(THttpTransport::CaFile(), other);
+    THttpTransport::SetCaFile({});
 }
 
 // Stands in for Qt's own balloon (a private class), which it draws where the desktop has no

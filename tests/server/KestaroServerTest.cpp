@@ -405,6 +405,7 @@ TEST(KestaroCommandLine, ThePasswordComesFromAFileOrTheEnvironment) {
         {{"--password-file", file, "--password", "typed"}, nullptr, "from file", "pw"},
         {{"--password-file", dir.File("missing")}, nullptr, std::nullopt},
         {{"--password-file", dir.File("empty")}, nullptr, std::nullopt},
+        {{"--password", ""}, nullptr, std::nullopt},
     };
     for (const auto& c : cases) {
         std::string error;
@@ -441,6 +442,17 @@ TEST(KestaroTls, ACertificateAndKeyThatCannotServeAreRefusedWithTheReason) {
                                    std::string(KESTARO_TEST_TLS_DIR) + "/server.key"},
                                   error));
     EXPECT_EQ(error, "cannot read /nonexistent.pem");
+    // An empty file is refused too: the server would otherwise speak plain HTTP.
+    TTempDir dir;
+    std::ofstream(dir.File("empty.pem")) << "";
+    const std::string good = std::string(KESTARO_TEST_TLS_DIR) + "/server.pem";
+    for (const auto& [certificate, key] :
+         {std::pair{dir.File("empty.pem"), std::string(KESTARO_TEST_TLS_DIR) + "/server.key"},
+          std::pair{good, dir.File("empty.pem")}}) {
+        EXPECT_FALSE(
+            ParseCommandLine({"--demo", "--tls-cert", certificate, "--tls-key", key}, error));
+        EXPECT_EQ(error, "cannot read " + dir.File("empty.pem"));
+    }
     EXPECT_FALSE(ParseCommandLine({"--demo", "--tls-cert", "x.pem"}, error));
     EXPECT_EQ(error, "--tls-cert and --tls-key go together");
 }
