@@ -42,8 +42,14 @@ namespace {
 
 using TReply = TScriptedServer::TReply;
 
+class TScriptedKestaro;
+
 class PollCycle : public TWindowTest {
 protected:
+    // AButton pressed on the first two rows while the server holds the changes: the first is on
+    // its way, the second waits behind it.
+    static void TwoChangesWait(TScriptedKestaro& AServer, TFrmMainZelvan& AWindow,
+                               QPushButton* AButton);
     static void Refresh(TFrmMainZelvan& AWindow) {
         AWindow.BtnRefresh->click();
         WaitForCycle(AWindow);
@@ -161,6 +167,25 @@ bool TrayIconIsGrey(const TFrmMainZelvan& AWindow) {
             if (c.alpha() > 0 && c.saturation() > 60 && !badge) return false;
         }
     return true;
+}
+
+// Runs the event loop until the program is told to end: its exit code, or 1 when it is not told
+// within fifteen seconds.
+int RunUntilTheProgramEnds() {
+    QTimer guard;  // not a wait: ends a loop that would otherwise run on
+    QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    guard.start(15000);
+    return QApplication::exec();
+}
+
+void PollCycle::TwoChangesWait(TScriptedKestaro& AServer, TFrmMainZelvan& AWindow,
+                               QPushButton* AButton) {
+    AServer.HoldChanges(true);
+    for (const int row : {0, 1}) {
+        Select(AWindow, row);
+        AButton->click();
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return AServer.ChangeRequests() == 1; }, 10000));
 }
 
 std::string SelectedId(const TFrmMainZelvan& AWindow) {
@@ -545,12 +570,7 @@ TEST_F(PollCycle, ExitWhileChangesWaitAsksThenWaitsOrLeavesNamingWhatIsLeft) {
         PointAt(server.Port());
         TFrmMainZelvan w;
         WaitForCycle(w);
-        server.HoldChanges(true);
-        for (const int row : {0, 1}) {
-            Select(w, row);
-            w.BtnComplete->click();
-        }
-        ASSERT_TRUE(QTest::qWaitFor([&] { return server.ChangeRequests() == 1; }, 10000));
+        TwoChangesWait(server, w, w.BtnComplete);
         FBoxes.Shown.clear();
         FBoxes.Answers = {c.Wait};
         QTimer::singleShot(0, &w, [&] {
@@ -560,10 +580,7 @@ TEST_F(PollCycle, ExitWhileChangesWaitAsksThenWaitsOrLeavesNamingWhatIsLeft) {
             if (c.Then == TThen::ServerAnswers) server.HoldChanges(false);
             if (c.Then == TThen::WaitGivenUp) progress->findChild<QPushButton*>()->click();
         });
-        QTimer guard;  // not a wait: ends a loop that would otherwise run on
-        QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
-        guard.start(10000);
-        EXPECT_EQ(QApplication::exec(), 0) << "the program ended";
+        EXPECT_EQ(RunUntilTheProgramEnds(), 0);
         EXPECT_EQ(server.ChangeRequests(), c.Sent);
         ASSERT_FALSE(FBoxes.Shown.empty());
         const QString question = FBoxes.Shown.front().Text;
@@ -587,21 +604,13 @@ TEST_F(PollCycle, AnEndThatAsksNobodyWaitsAWhileAndTheNextStartNamesWhatIsLeft) 
         {
             TFrmMainZelvan w;
             WaitForCycle(w);
-            server.HoldChanges(true);
-            for (const int row : {0, 1}) {
-                Select(w, row);
-                w.BtnRevert->click();
-            }
-            ASSERT_TRUE(QTest::qWaitFor([&] { return server.ChangeRequests() == 1; }, 10000));
+            TwoChangesWait(server, w, w.BtnRevert);
             FBoxes.Shown.clear();
             QTimer::singleShot(0, &w, [&] {
                 if (serverAnswers) server.HoldChanges(false);
                 w.EndWithoutAsking();
             });
-            QTimer guard;  // not a wait: ends a loop that would otherwise run on
-            QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
-            guard.start(15000);
-            EXPECT_EQ(QApplication::exec(), 0);
+            EXPECT_EQ(RunUntilTheProgramEnds(), 0);
             EXPECT_EQ(server.ChangeRequests(), serverAnswers ? 2 : 1);
             EXPECT_TRUE(FBoxes.Shown.empty()) << "nobody is asked";
         }
@@ -771,9 +780,6 @@ TEST_F(PollCycle, EndingWhileABoxIsOpenEndsTheProgram) {
                 w.EndWithoutAsking();
         };
         QTimer::singleShot(0, &w, &TFrmMainZelvan::BtnCopyNameClick);  // "choose a pupil first"
-        QTimer guard;  // not a wait: ends a loop that would otherwise run on
-        QObject::connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
-        guard.start(10000);
-        EXPECT_EQ(QApplication::exec(), 0) << asked;
+        EXPECT_EQ(RunUntilTheProgramEnds(), 0) << asked;
     }
 }
