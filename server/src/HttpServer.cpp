@@ -79,6 +79,12 @@ struct THttpServerCallbacks {
         return Answer(*self, AConnection, *request);
     }
 
+    static void OnConnection(void* AServer, MHD_Connection*, void**,
+                             MHD_ConnectionNotificationCode ACode) {
+        if (ACode == MHD_CONNECTION_NOTIFY_STARTED)
+            ++static_cast<THttpServer*>(AServer)->FConnectionsOpened;
+    }
+
     static void OnCompleted(void*, MHD_Connection*, void** AExchange, MHD_RequestTerminationCode) {
         delete static_cast<THttpRequest*>(*AExchange);
         *AExchange = nullptr;
@@ -156,6 +162,7 @@ int THttpServer::Start(const std::string& AHost, int APort) {
     address.sin_port = htons(std::uint16_t(APort));
     if (inet_pton(AF_INET, AHost.c_str(), &address.sin_addr) != 1) return -1;
     const bool tls = !FCertificatePem.empty();
+    FConnectionsOpened = 0;
     // The certificate options are given only with TLS: libmicrohttpd refuses them otherwise.
     FDaemon = MHD_start_daemon(
         MHD_USE_AUTO_INTERNAL_THREAD | (tls ? MHD_USE_TLS : 0), 0, nullptr, nullptr,
@@ -163,8 +170,10 @@ int THttpServer::Start(const std::string& AHost, int APort) {
         reinterpret_cast<const sockaddr*>(&address), MHD_OPTION_THREAD_POOL_SIZE, Threads,
         MHD_OPTION_CONNECTION_TIMEOUT, InactivitySeconds, MHD_OPTION_CONNECTION_LIMIT,
         MaxConnections, MHD_OPTION_LISTEN_BACKLOG_SIZE, 128u, MHD_OPTION_NOTIFY_COMPLETED,
-        &THttpServerCallbacks::OnCompleted, this, tls ? MHD_OPTION_HTTPS_MEM_CERT : MHD_OPTION_END,
-        FCertificatePem.c_str(), MHD_OPTION_HTTPS_MEM_KEY, FKeyPem.c_str(), MHD_OPTION_END);
+        &THttpServerCallbacks::OnCompleted, this, MHD_OPTION_NOTIFY_CONNECTION,
+        &THttpServerCallbacks::OnConnection, this, tls ? MHD_OPTION_HTTPS_MEM_CERT : MHD_OPTION_END,
+        FCertificatePem.c_str(), MHD_OPTION_HTTPS_MEM_KEY, FKeyPem.c_str(),
+        MHD_OPTION_HTTPS_PRIORITIES, TlsPriorities, MHD_OPTION_END);
     if (!FDaemon) return -1;
     const MHD_DaemonInfo* info = MHD_get_daemon_info(FDaemon, MHD_DAEMON_INFO_BIND_PORT);
     return info ? info->port : -1;

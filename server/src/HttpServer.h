@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <map>
@@ -39,7 +40,13 @@ class THttpServer {
 public:
     using THandler = std::function<void(const THttpRequest&, THttpResponse&)>;
     static constexpr unsigned Threads = 4;
-    static constexpr unsigned InactivitySeconds = 15;
+    // Long enough that a client polling every few seconds keeps its connection (and its TLS
+    // session) from one poll to the next.
+    static constexpr unsigned InactivitySeconds = 30;
+    // TLS 1.2 and 1.3 only, with forward-secret key exchanges only (ECDHE, and DHE), in the
+    // server's order of preference. ECDHE with AES-CBC over TLS 1.2 stays for older Windows.
+    static constexpr const char* TlsPriorities =
+        "SECURE128:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2:-RSA:-VERS-DTLS-ALL:%SERVER_PRECEDENCE";
     static constexpr unsigned MaxConnections = 1024;
 
     THttpServer(std::size_t AMaxBodyBytes, THandler AHandler);
@@ -59,6 +66,8 @@ public:
     int Start(const std::string& AHost, int APort);
     void Stop();
     bool IsRunning() const { return FDaemon != nullptr; }
+    // How many connections clients have opened since Start.
+    unsigned ConnectionsOpened() const { return FConnectionsOpened; }
 
 private:
     friend struct THttpServerCallbacks;
@@ -66,6 +75,7 @@ private:
     std::size_t FMaxBodyBytes;
     THandler FHandler;
     MHD_Daemon* FDaemon = nullptr;
+    std::atomic<unsigned> FConnectionsOpened = 0;
     std::string FCertificatePem;  // empty: plain HTTP
     std::string FKeyPem;
 };

@@ -38,6 +38,7 @@ public:
     void Serve();
     void Stop();
     bool IsRunning() const { return FHttp.IsRunning(); }
+    unsigned ConnectionsOpened() const { return FHttp.ConnectionsOpened(); }
 
 private:
     void Route(const THttpRequest& ARequest, THttpResponse& AResponse);

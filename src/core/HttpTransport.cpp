@@ -152,14 +152,26 @@ struct TPerformed {
     std::string RedirectUrl;
 };
 
-TPerformed PerformOnce(const std::string& AUrl, const std::string* APostBody,
-                       const std::string& AToken, const std::string& ACaFile) {
+// Each thread keeps one handle, and with it its connections and TLS sessions: the exchanges of a
+// worker go over one connection for as long as the server keeps it open, rather than paying for
+// a new connection and a TLS handshake each time. Its options are set afresh for every exchange.
+CURL* KeptHandle() {
     InitCurlOnce();
-    TCurlHandle curl(curl_easy_init());
-    if (!curl) return {};
+    thread_local TCurlHandle handle(curl_easy_init());
+    if (handle) curl_easy_reset(handle.get());
+    return handle.get();
+}
+
+TPerformed PerformOnce(const std::string& AUrl, const std::string* APostBody,
+                       const std::string& AToken, const std::string& ACaFile,
+                       TConnection AConnection) {
+    CURL* h = KeptHandle();
+    if (!h) return {};
     TCurlHeaders headers = MakeHeaders(APostBody != nullptr, AToken);
     TSink sink;
-    CURL* h = curl.get();
+    // libcurl sends a request again, unasked, when a kept connection turns out to have died
+    // before any reply came: the server may have acted on it all the same.
+    if (AConnection == TConnection::Fresh) curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, 1L);
     curl_easy_setopt(h, CURLOPT_URL, AUrl.c_str());
     curl_easy_setopt(h, CURLOPT_USERAGENT, THttpTransport::UserAgent);
     const std::string noProxy = NoProxy();
@@ -210,13 +222,30 @@ TPerformed PerformOnce(const std::string& AUrl, const std::string* APostBody,
     return performed;
 }
 
-// The school's own authority first; a certificate it did not sign may still be one that the
-// system's store trusts. A handshake that failed sent nothing, so the second try is safe.
+// Whether the TLS library trusts the system's store beside a CaFile in one verification: OpenSSL
+// does, with the store's folder of certificates that libcurl names by default; with Schannel a
+// CaFile takes the store's place.
+bool StoreTrustedBesideCaFile() {
+    static const bool trusted = [] {
+        InitCurlOnce();
+        const TCurlHandle probe(curl_easy_init());
+        char* folder = nullptr;
+        return probe && curl_easy_getinfo(probe.get(), CURLINFO_CAPATH, &folder) == CURLE_OK &&
+               folder && *folder;
+    }();
+    return trusted;
+}
+
+// The school's own authority and the system's store. Where one verification cannot trust both, a
+// certificate the authority did not sign is tried against the store in a second handshake; a
+// handshake that failed sent nothing, so that is safe.
 TPerformed PerformTrusting(const std::string& AUrl, const std::string* APostBody,
-                           const std::string& AToken, const std::string& ACaFile) {
-    TPerformed performed = PerformOnce(AUrl, APostBody, AToken, ACaFile);
-    if (!ACaFile.empty() && performed.Reply.Failure == THttpFailure::Untrusted)
-        performed = PerformOnce(AUrl, APostBody, AToken, {});
+                           const std::string& AToken, const std::string& ACaFile,
+                           TConnection AConnection) {
+    TPerformed performed = PerformOnce(AUrl, APostBody, AToken, ACaFile, AConnection);
+    if (!ACaFile.empty() && !StoreTrustedBesideCaFile() &&
+        performed.Reply.Failure == THttpFailure::Untrusted)
+        performed = PerformOnce(AUrl, APostBody, AToken, {}, AConnection);
     return performed;
 }
 
@@ -254,7 +283,7 @@ bool MayFollow(const TPlace& AFrom, const std::string& ATo) {
 constexpr int MaxRedirects = 10;
 
 THttpReply Exchange(const std::string& AUrl, const std::string* APostBody,
-                    const std::string& AToken) {
+                    const std::string& AToken, TConnection AConnection) {
     const std::string caFile = THttpTransport::CaFile();
     if (!caFile.empty() && !std::ifstream(caFile, std::ios::binary)) {
         THttpReply unreadable;
@@ -265,7 +294,7 @@ THttpReply Exchange(const std::string& AUrl, const std::string* APostBody,
     std::string url = AUrl;
     const std::string* body = APostBody;
     for (int hop = 0;; ++hop) {
-        TPerformed performed = PerformTrusting(url, body, AToken, caFile);
+        TPerformed performed = PerformTrusting(url, body, AToken, caFile, AConnection);
         if (performed.RedirectUrl.empty()) return performed.Reply;
         if (hop == MaxRedirects || !MayFollow(origin, performed.RedirectUrl)) {
             THttpReply refused;
@@ -305,10 +334,10 @@ THttpLimits& THttpTransport::Limits() {
 }
 
 THttpReply THttpTransport::Get(const std::string& AUrl, const std::string& AToken) {
-    return Exchange(AUrl, nullptr, AToken);
+    return Exchange(AUrl, nullptr, AToken, TConnection::Kept);
 }
 
 THttpReply THttpTransport::Post(const std::string& AUrl, const std::string& ABody,
-                                const std::string& AToken) {
-    return Exchange(AUrl, &ABody, AToken);
+                                const std::string& AToken, TConnection AConnection) {
+    return Exchange(AUrl, &ABody, AToken, AConnection);
 }

@@ -3,8 +3,10 @@
 #include <atomic>
 #include <string>
 
-// One blocking HTTP exchange on libcurl's easy interface. Nothing is kept between calls: every
-// call opens its own handle and releases everything it acquired before it returns.
+// One blocking HTTP exchange on libcurl's easy interface. Each thread keeps its connection to a
+// server (and its TLS session) between exchanges, for as long as the server keeps it open; a
+// connection the server has closed meanwhile is replaced unseen. Everything else an exchange
+// acquires is released before it returns.
 //
 // Every exchange is bounded so that a silent server can never hold the window for good: the
 // connection must be made within 15 s, nothing may stall for longer than 30 s, and the whole
@@ -36,6 +38,11 @@ struct THttpReply {
     std::string Body;     // the bytes received, also when the exchange broke off
     THttpFailure Failure = THttpFailure::Other;
 };
+
+// Where a request may go: over a kept connection, or over a new one. A request that must never
+// arrive twice (a change) goes over a new one: libcurl sends a request again by itself when a
+// kept connection has died before any reply came, and the server may have acted on it already.
+enum class TConnection { Kept, Fresh };
 
 struct THttpLimits {
     long ConnectTimeoutSeconds = 15;
@@ -74,5 +81,5 @@ public:
     // An empty AToken sends no Authorization header at all.
     static THttpReply Get(const std::string& AUrl, const std::string& AToken);
     static THttpReply Post(const std::string& AUrl, const std::string& ABody,
-                           const std::string& AToken);
+                           const std::string& AToken, TConnection AConnection = TConnection::Kept);
 };

@@ -133,9 +133,12 @@ std::optional<TJsonDocument> ParseReply(std::string ABody) {
     return TJsonDocument::Parse(std::move(ABody));
 }
 
-THttpReply Transmit(const QString& AUrl, const QString* APostBody, const QString& AToken) {
+// A change (a POST other than the login) never rides a kept connection: see TConnection.
+THttpReply Transmit(const QString& AUrl, const QString* APostBody, const QString& AToken,
+                    TConnection AConnection = TConnection::Kept) {
     if (APostBody)
-        return Checked(THttpTransport::Post(ToStd(AUrl), ToStd(*APostBody), ToStd(AToken)));
+        return Checked(
+            THttpTransport::Post(ToStd(AUrl), ToStd(*APostBody), ToStd(AToken), AConnection));
     return Checked(THttpTransport::Get(ToStd(AUrl), ToStd(AToken)));
 }
 
@@ -496,10 +499,12 @@ bool TZelvanApi::SendWithRetry(const QString& AHost, std::int32_t APort, const Q
     if (!EnsureToken(AHost, APort, APassword, token, AError)) return false;
     const QString url = BuildUrl(AHost, APort, ARequest.Path);
     const QString* body = ARequest.IsPost ? &ARequest.Body : nullptr;
-    THttpReply reply = Transmit(url, body, token);
+    const TConnection connection = ARequest.IsPost ? TConnection::Fresh : TConnection::Kept;
+    THttpReply reply = Transmit(url, body, token, connection);
     if (reply.StatusCode == 401) {
         TokenCache.Clear();
-        if (Login(AHost, APort, APassword, token, AError)) reply = Transmit(url, body, token);
+        if (Login(AHost, APort, APassword, token, AError))
+            reply = Transmit(url, body, token, connection);
     }
     if (IsSuccess(reply.StatusCode)) {
         AReplyBody = std::move(reply.Body);

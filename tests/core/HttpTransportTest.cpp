@@ -244,3 +244,20 @@ TEST(HttpTransport, GivesUpOnASilentServer) {
         EXPECT_TRUE(e.Response.isEmpty());
     }
 }
+
+// Exchanges on one thread go over one kept connection; a change never does, so that a server
+// that dies after acting on it is never sent it again over a new one.
+TEST(HttpTransport, GetsKeepTheirConnectionAndAChangeTakesAFreshOneAndIsSentOnce) {
+    TRawServer server("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n{}",
+                      TRawServer::TKeepingGetsDroppingPosts{});
+    std::thread([&] {
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(THttpTransport::Get(server.Url("/x"), "t").StatusCode, 200);
+        EXPECT_EQ(server.Connections(), 1);
+        const THttpReply change =
+            THttpTransport::Post(server.Url("/change"), "{}", "t", TConnection::Fresh);
+        EXPECT_EQ(change.Failure, THttpFailure::BrokeOff);
+    }).join();
+    EXPECT_EQ(server.PostsReceived(), 1);
+    EXPECT_EQ(server.Connections(), 2);
+}

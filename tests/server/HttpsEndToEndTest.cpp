@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "HttpTransport.h"
 #include "LocalKestaro.h"
@@ -116,4 +117,49 @@ TEST_F(Https, EachFailureNamesItsCause) {
     EXPECT_EQ(clear.Requests().size(), 0u) << "nothing went out in the clear";
     EXPECT_EQ(elsewhere.Requests().size(), 0u) << "nothing went to another host";
     EXPECT_EQ(redirecting.CountRequests("/api/login"), 2);
+}
+
+// Poll cycles on one thread (a worker) go over one connection, over HTTPS as over HTTP; a change
+// opens one of its own; the polls after it go on over a kept one. With an authority's file that
+// does not sign the server's certificate, a failing exchange makes one handshake.
+TEST_F(Https, CyclesKeepOneConnectionAndAChangeOpensOneOfItsOwn) {
+    for (const bool tls : {false, true}) {
+        SCOPED_TRACE(tls ? "https" : "http");
+        TTempDir dir;
+        const auto server =
+            tls ? Serve(dir, "server.pem") : std::make_unique<TLocalKestaro>(dir.File("k.db"));
+        server->Store().CreateMany(TSampleRequests(3).History(4));
+        THttpTransport::SetCaFile(tls ? TlsFile("ca.pem") : std::string());
+        const QString host = tls ? "https://127.0.0.1" : "127.0.0.1";
+        std::thread([&] {
+            const auto cycles = [&](int ACount) {
+                for (int i = 0; i < ACount; ++i) {
+                    std::int32_t pending, completed, total, maxId, fresh;
+                    TCertRequestList list;
+                    QString error;
+                    ASSERT_TRUE(
+                        TZelvanApi::GetRequestsCount(host, server->Port(), "2613", 0, pending,
+                                                     completed, total, maxId, fresh, error) &&
+                        TZelvanApi::GetRequests(host, server->Port(), "2613", "all", list, error))
+                        << error.toStdString();
+                }
+            };
+            cycles(3);
+            EXPECT_EQ(server->ConnectionsOpened(), 1u);
+            QString error;
+            EXPECT_TRUE(TZelvanApi::DeleteRequest(host, server->Port(), "2613", 1, error));
+            EXPECT_EQ(server->ConnectionsOpened(), 2u);
+            cycles(3);
+            EXPECT_EQ(server->ConnectionsOpened(), 2u);
+        }).join();
+    }
+    TTempDir dir;
+    const auto server = Serve(dir, "server.pem");
+    THttpTransport::SetCaFile(TlsFile("expired.pem"));  // signs nothing here
+    std::thread([&] {
+        QString error;
+        EXPECT_FALSE(
+            TZelvanApi::TestConnection("https://127.0.0.1", server->Port(), "2613", error));
+    }).join();
+    EXPECT_EQ(server->ConnectionsOpened(), 1u);
 }

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include <gnutls/gnutls.h>
 #include <httplib.h>
 #include <rapidjson/document.h>
 
@@ -455,4 +456,59 @@ TEST(KestaroTls, ACertificateAndKeyThatCannotServeAreRefusedWithTheReason) {
     }
     EXPECT_FALSE(ParseCommandLine({"--demo", "--tls-cert", "x.pem"}, error));
     EXPECT_EQ(error, "--tls-cert and --tls-key go together");
+}
+
+namespace {
+// Whether a TLS client that offers only APriorities (GnuTLS's notation) completes a handshake
+// with the server on APort.
+bool Handshakes(int APort, const char* APriorities) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(std::uint16_t(APort));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return false;
+    }
+    gnutls_certificate_credentials_t credentials = nullptr;
+    gnutls_session_t session = nullptr;
+    gnutls_certificate_allocate_credentials(&credentials);
+    gnutls_init(&session, GNUTLS_CLIENT);
+    gnutls_credentials_set(session, GNUTLS_CRD_CERTIFICATE, credentials);
+    int result = gnutls_priority_set_direct(session, APriorities, nullptr);
+    EXPECT_EQ(result, GNUTLS_E_SUCCESS) << APriorities;
+    gnutls_transport_set_int(session, fd);
+    gnutls_handshake_set_timeout(session, 5000);
+    do {
+        result = gnutls_handshake(session);
+    } while (result < 0 && !gnutls_error_is_fatal(result));
+    gnutls_deinit(session);
+    gnutls_certificate_free_credentials(credentials);
+    ::close(fd);
+    return result >= 0;
+}
+}  // namespace
+
+// The server speaks TLS 1.2 and 1.3 with forward-secret key exchanges only; what older Windows
+// offers (ECDHE with AES-CBC over TLS 1.2) is served.
+TEST(KestaroTls, OnlyTls12And13WithForwardSecrecyAreServed) {
+    const auto read = [](const char* AName) {
+        std::ifstream file(std::string(KESTARO_TEST_TLS_DIR) + "/" + AName, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    TTempDir dir;
+    TLocalKestaro server(dir.File("k.db"), "2613", 0, read("server.pem"), read("server.key"));
+    const struct {
+        const char* Client;
+        bool Served;
+    } clients[] = {
+        {"NORMAL", true},
+        {"NORMAL:-VERS-ALL:+VERS-TLS1.2:-KX-ALL:+ECDHE-RSA:-CIPHER-ALL:+AES-128-CBC:+AES-256-CBC",
+         true},
+        {"NORMAL:-VERS-ALL:+VERS-TLS1.1:+VERS-TLS1.0", false},
+        {"NORMAL:-VERS-ALL:+VERS-TLS1.2:-KX-ALL:+RSA", false},
+    };
+    for (const auto& client : clients)
+        EXPECT_EQ(Handshakes(server.Port(), client.Client), client.Served) << client.Client;
 }

@@ -38,6 +38,7 @@ public:
 
     int Port() const { return FPort; }
     TRequestStore& Store() { return *FStore; }
+    unsigned ConnectionsOpened() const { return FServer->ConnectionsOpened(); }
 
 private:
     std::unique_ptr<TRequestStore> FStore;
