@@ -155,11 +155,12 @@ TKestaroServer::TKestaroServer(TServerOptions AOptions, TRequestStore& AStore)
           if (FOptions.LogRequests) LogRequest(ARequest, AResponse);
       }) {}
 
-// One line a request, written whole so that lines from several threads do not mix.
+// One line a request, written whole so that lines from several threads do not mix. What comes
+// from the request is escaped: a line break in a path would otherwise make a line of its own.
 void TKestaroServer::LogRequest(const THttpRequest& ARequest, const THttpResponse& AResponse) {
-    const std::string line = "request " + ARequest.Method + " " + ARequest.Path + " " +
-                             std::to_string(AResponse.Status) + " \"" +
-                             ARequest.Header("user-agent") + "\"\n";
+    const std::string line = "request " + EscapedForLog(ARequest.Method) + " " +
+                             EscapedForLog(ARequest.Path) + " " + std::to_string(AResponse.Status) +
+                             " \"" + EscapedForLog(ARequest.Header("user-agent")) + "\"\n";
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fflush(stdout);
 }

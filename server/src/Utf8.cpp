@@ -37,3 +37,28 @@ bool IsValidUtf8(std::string_view AText) {
     }
     return true;
 }
+
+std::string EscapedForLog(std::string_view AText) {
+    static constexpr char Digits[] = "0123456789abcdef";
+    std::string escaped;
+    escaped.reserve(AText.size());
+    const auto hex = [&](unsigned char AByte) {
+        escaped += "\\x";
+        escaped += Digits[AByte >> 4];
+        escaped += Digits[AByte & 15];
+    };
+    for (std::size_t i = 0; i < AText.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(AText[i]);
+        const auto next = i + 1 < AText.size() ? static_cast<unsigned char>(AText[i + 1]) : 0;
+        if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {  // U+0080 to U+009F
+            hex(byte);
+            hex(next);
+            ++i;
+        } else if (byte < 0x20 || byte == 0x7F || byte == '"' || byte == '\\') {
+            hex(byte);
+        } else {
+            escaped += char(byte);
+        }
+    }
+    return escaped;
+}

@@ -17,6 +17,7 @@
 #include "LoginGuard.h"
 #include "SampleRequests.h"
 #include "TempDir.h"
+#include "Utf8.h"
 
 namespace {
 
@@ -511,4 +512,29 @@ TEST(KestaroTls, OnlyTls12And13WithForwardSecrecyAreServed) {
     };
     for (const auto& client : clients)
         EXPECT_EQ(Handshakes(server.Port(), client.Client), client.Served) << client.Client;
+}
+
+// What a request sends cannot forge a log line or steer the terminal the log is read on.
+TEST(KestaroLog, FieldsFromTheRequestAreEscaped) {
+    const struct {
+        std::string Text, Logged;
+    } fields[] = {{"/api/طلبات", "/api/طلبات"},
+                  {"a\nb\r\"c\\", "a\\x0ab\\x0d\\x22c\\x5c"},
+                  {"\x1b[2J\x07\x7f", "\\x1b[2J\\x07\\x7f"},
+                  {"\xc2\x9b"
+                   "1m",
+                   "\\xc2\\x9b"
+                   "1m"}};
+    for (const auto& field : fields) EXPECT_EQ(EscapedForLog(field.Text), field.Logged);
+
+    TTempDir dir;
+    TLocalKestaro server(dir.File("k.db"), "2613", 0, {}, {}, true);
+    httplib::Client client("127.0.0.1", server.Port());
+    testing::internal::CaptureStdout();
+    client.Get("/api/x%0arequest%20POST%20/api/login%20200%20%22forged%22",
+               {{"User-Agent", "agent\x1b[31m"}});
+    const std::string logged = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(logged,
+              "request GET /api/x\\x0arequest POST /api/login 200 \\x22forged\\x22 401 "
+              "\"agent\\x1b[31m\"\n");
 }

@@ -15,7 +15,7 @@ public:
     // With a certificate and key (PEM texts), it serves HTTPS.
     explicit TLocalKestaro(const std::string& ADatabase, std::string APassword = "2613",
                            int APort = 0, std::string ACertificatePem = {},
-                           std::string AKeyPem = {})
+                           std::string AKeyPem = {}, bool ALogRequests = false)
         : FStore(std::make_unique<TRequestStore>(ADatabase)) {
         TServerOptions options;
         options.Port = APort;
@@ -23,6 +23,7 @@ public:
         options.Password = std::move(APassword);
         options.TlsCertificatePem = std::move(ACertificatePem);
         options.TlsKeyPem = std::move(AKeyPem);
+        options.LogRequests = ALogRequests;
         FServer = std::make_unique<TKestaroServer>(options, *FStore);
         FPort = FServer->Bind();
         if (FPort < 0) throw std::runtime_error("cannot listen");
