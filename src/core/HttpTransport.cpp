@@ -282,6 +282,34 @@ bool MayFollow(const TPlace& AFrom, const std::string& ATo) {
 
 constexpr int MaxRedirects = 10;
 
+// Whether the server at AUrl's host and port completes a TLS handshake. Nothing is sent over it,
+// and its certificate does not matter here: the exchange has failed already.
+bool SpeaksTls(const std::string& AUrl) {
+    CURLU* raw = curl_url();
+    if (!raw) return false;
+    const std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(raw, &curl_url_cleanup);
+    char* https = nullptr;
+    if (curl_url_set(raw, CURLUPART_URL, AUrl.c_str(), 0) != CURLUE_OK ||
+        curl_url_set(raw, CURLUPART_SCHEME, "https", 0) != CURLUE_OK ||
+        curl_url_get(raw, CURLUPART_URL, &https, 0) != CURLUE_OK)
+        return false;
+    const std::string address = https;
+    curl_free(https);
+    const TCurlHandle probe(curl_easy_init());
+    if (!probe) return false;
+    CURL* h = probe.get();
+    const std::string noProxy = NoProxy();
+    curl_easy_setopt(h, CURLOPT_URL, address.c_str());
+    curl_easy_setopt(h, CURLOPT_NOPROXY, noProxy.c_str());
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_CONNECT_ONLY, 1L);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 0L);
+    // A handshake takes well under a second; a server that keeps silent is not waited for long.
+    curl_easy_setopt(h, CURLOPT_TIMEOUT, 3L);
+    return curl_easy_perform(h) == CURLE_OK;
+}
+
 THttpReply Exchange(const std::string& AUrl, const std::string* APostBody,
                     const std::string& AToken, TConnection AConnection) {
     const std::string caFile = THttpTransport::CaFile();
@@ -295,6 +323,9 @@ THttpReply Exchange(const std::string& AUrl, const std::string* APostBody,
     const std::string* body = APostBody;
     for (int hop = 0;; ++hop) {
         TPerformed performed = PerformTrusting(url, body, AToken, caFile, AConnection);
+        if (performed.Reply.Failure == THttpFailure::BrokeOff && PlaceOf(url).Scheme == "http" &&
+            SpeaksTls(url))
+            performed.Reply.Failure = THttpFailure::TlsOnly;
         if (performed.RedirectUrl.empty()) return performed.Reply;
         if (hop == MaxRedirects || !MayFollow(origin, performed.RedirectUrl)) {
             THttpReply refused;

@@ -13,6 +13,9 @@
 // exchange ends after 60 s. An exchange that does not end well reports no status at all. A reply
 // body above MaxBodyBytes is refused with EZelvanError.
 //
+// An http address that gets no reply at all is tried once more with a TLS handshake only (nothing
+// is sent), to tell the user when the port speaks HTTPS.
+//
 // Certificates are always verified. Redirects are followed on the same host only, and from an
 // https address only to https: neither the password nor the token ever goes elsewhere.
 
@@ -28,6 +31,7 @@ enum class THttpFailure {
     WrongName,         // the certificate is for another name than the server's address
     Expired,           // the certificate is out of date
     NotTls,            // an https address, and the server does not speak TLS there
+    TlsOnly,           // an http address, and the server speaks only TLS there
     Redirected,        // a redirect that is refused: off https, or to another host
     CaFileUnreadable,  // the authority's file named in the settings cannot be read
     Other,

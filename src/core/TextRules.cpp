@@ -78,3 +78,8 @@ QString LowerLatin(QString AText) {
         if (c >= u'A' && c <= u'Z') c = QChar(c.unicode() + (u'a' - u'A'));
     return AText;
 }
+
+QString Isolated(const QString& AText) {
+    return QChar(0x2066) + AText +
+           QChar(0x2069);  // LEFT-TO-RIGHT ISOLATE ... POP DIRECTIONAL ISOLATE
+}

@@ -17,6 +17,10 @@ std::optional<std::int32_t> TryStrToInt(std::string_view AText);
 // The same, with ADefault for a text that is no integer.
 std::int32_t StrToIntDef(QStringView AText, std::int32_t ADefault);
 
+// AText (a path, an address) kept left to right as a whole inside right-to-left text, between
+// Unicode's isolates: otherwise "/tmp/x/a.pem" shows as "tmp/x/a.pem/" in an Arabic sentence.
+QString Isolated(const QString& AText);
+
 // AText without the characters of code 32 or less (blanks and control characters) at both ends.
 QString TrimBlanks(const QString& AText);
 

@@ -47,6 +47,9 @@ TTokenCache TokenCache;
 const char* const MsgWrongPassword = "كلمة المرور غير صحيحة.";
 const char* const MsgServerStatus = "خطأ استجابة السيرفر (%d)";
 const char* const MsgUnreachable = "تعذر الاتصال بالسيرفر. يرجى التأكد من عنوان IP وتشغيل السيرفر.";
+// Where the server was reached and the secure connection is what failed, checking its address
+// and whether it runs is the wrong advice.
+const char* const MsgNoSecureConnection = "تعذر إنشاء اتصال آمن بالسيرفر.";
 const char* const MsgInvalidReply = "استجابة السيرفر غير صالحة.";
 const char* const MsgNoToken = "استجابة غير متوقعة: لم يتم استلام رمز المصادقة.";
 const char* const MsgLoginReadError = "خطأ قراءة بيانات الدخول: ";
@@ -77,13 +80,31 @@ QString CauseOf(THttpFailure AFailure) {
             return Text("شهادة السيرفر منتهية الصلاحية.");
         case THttpFailure::NotTls:
             return Text("السيرفر لا يتحدث HTTPS على هذا المنفذ.");
+        case THttpFailure::TlsOnly:
+            return Text("السيرفر يتحدث HTTPS على هذا المنفذ: اكتب عنوانه في الإعدادات مبدوءاً بـ ") +
+                   Isolated(QStringLiteral("https://")) + u'.';
         case THttpFailure::Redirected:
             return Text("رُفض تحويل السيرفر إلى عنوان غير آمن أو إلى سيرفر آخر.");
         case THttpFailure::CaFileUnreadable:
             return Text("تعذرت قراءة ملف شهادة الجهة (CaFile) في ملف الإعدادات: ") +
-                   QString::fromStdString(THttpTransport::CaFile());
+                   Isolated(QString::fromStdString(THttpTransport::CaFile()));
         default:
             return {};
+    }
+}
+
+// The failures of the secure connection itself: the server was found and answered.
+bool IsSecureConnectionFailure(THttpFailure AFailure) {
+    switch (AFailure) {
+        case THttpFailure::Untrusted:
+        case THttpFailure::WrongName:
+        case THttpFailure::Expired:
+        case THttpFailure::NotTls:
+        case THttpFailure::TlsOnly:
+        case THttpFailure::CaFileUnreadable:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -442,7 +463,9 @@ bool TZelvanApi::Login(const QString& AHost, std::int32_t APort, const QString& 
         else if (status > 0)
             AError = QString::asprintf(MsgServerStatus, status);
         else
-            AError = WithCause(Text(MsgUnreachable), reply.Failure);
+            AError = WithCause(Text(IsSecureConnectionFailure(reply.Failure) ? MsgNoSecureConnection
+                                                                             : MsgUnreachable),
+                               reply.Failure);
         return false;
     }
     try {

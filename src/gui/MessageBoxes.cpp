@@ -1,14 +1,30 @@
 #include "MessageBoxes.h"
 
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 namespace {
 TMessageBoxes::TRecorder* Recorder = nullptr;
 bool Ending = false;
 
+// A box is as wide as its text: a short text would cut its title, the program's name, in the
+// middle. Room is made for the title in a bold font, with the title bar's buttons beside it.
+void MakeRoomForTheTitle(QMessageBox& ABox) {
+    auto* grid = qobject_cast<QGridLayout*>(ABox.layout());
+    if (!grid) return;
+    QFont bold = ABox.font();
+    bold.setBold(true);
+    const int width = QFontMetrics(bold).horizontalAdvance(ABox.windowTitle()) + 150;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 // Modal to its own window only, so that the tray menu, and its exit item, stay in reach.
 int Exec(QMessageBox& ABox) {
     if (Ending) return QMessageBox::No;
+    MakeRoomForTheTitle(ABox);
     if (ABox.parentWidget()) ABox.setWindowModality(Qt::WindowModal);
     return ABox.exec();
 }

@@ -303,7 +303,7 @@ QString TFrmSettings::ConfigFileProblem() {
     return QStringLiteral(
                "ملف الإعدادات أكبر من أن يكون ملف إعدادات (أكثر من 1 ميغابايت)، "
                "فاستُعملت الإعدادات الافتراضية ولن يُكتب فوقه:\n") +
-           QDir::toNativeSeparators(path);
+           Isolated(QDir::toNativeSeparators(path));
 }
 
 void TFrmSettings::LoadConfig(QString& AHost, std::int32_t& APort, std::int32_t& AInterval,

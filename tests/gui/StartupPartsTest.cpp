@@ -14,9 +14,12 @@
 #include <fstream>
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTest>
+#include <QTimer>
 
 #include "MessageBoxes.h"
 #include "SingleInstance.h"
@@ -179,4 +182,20 @@ TEST(SettingsForm, LoadConfigFormsReadTheSameFile) {
     EXPECT_EQ(port, 80);
     TFrmSettings::SetIniPathForTesting({});
     EXPECT_TRUE(TFrmSettings::GetIniPath().endsWith("gui_tests.ini"));
+}
+
+// A box with a short text still shows its whole title, the program's name.
+TEST(MessageBoxes, AShortMessageShowsTheWholeTitle) {
+    int width = 0, needed = 0;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        QFont bold = box->font();
+        bold.setBold(true);
+        needed = QFontMetrics(bold).horizontalAdvance(box->windowTitle());
+        width = box->width();
+        box->accept();
+    });
+    TMessageBoxes::ShowMessage(nullptr, QStringLiteral("تم."));
+    EXPECT_GT(width, needed + 100);
 }

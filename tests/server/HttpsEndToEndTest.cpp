@@ -83,12 +83,17 @@ TEST_F(Https, EachFailureNamesItsCause) {
         return reply;
     });
     const QString ca = QString::fromStdString(TlsFile("ca.pem"));
+    // Where the secure connection itself failed, the first line does not send the user to check
+    // the address and whether the server runs.
+    const QString noSecureConnection = QStringLiteral("تعذر إنشاء اتصال آمن بالسيرفر.");
     const struct {
         const char* What;
         int Port;
         std::string CaFile;
         const char* Password;  // the redirecting server reads where to send the client from it
         QString Cause;
+        bool Secure = true;
+        const char* Scheme = "https";
     } rows[] = {
         {"no authority", good->Port(), "", "2613",
          QStringLiteral("شهادة السيرفر غير موثوقة: لا تعرفها جهة موثوقة على هذا الجهاز "
@@ -100,19 +105,25 @@ TEST_F(Https, EachFailureNamesItsCause) {
         {"plain HTTP", plain.Port(), TlsFile("ca.pem"), "2613",
          QStringLiteral("السيرفر لا يتحدث HTTPS على هذا المنفذ.")},
         {"to http", redirecting.Port(), TlsFile("ca.pem"), "down",
-         QStringLiteral("رُفض تحويل السيرفر إلى عنوان غير آمن أو إلى سيرفر آخر.")},
+         QStringLiteral("رُفض تحويل السيرفر إلى عنوان غير آمن أو إلى سيرفر آخر."), false},
         {"to another host", redirecting.Port(), TlsFile("ca.pem"), "away",
-         QStringLiteral("رُفض تحويل السيرفر إلى عنوان غير آمن أو إلى سيرفر آخر.")},
+         QStringLiteral("رُفض تحويل السيرفر إلى عنوان غير آمن أو إلى سيرفر آخر."), false},
         {"no authority file", good->Port(), dir.File("missing.pem"), "2613",
-         QStringLiteral("تعذرت قراءة ملف شهادة الجهة (CaFile) في ملف الإعدادات: ") +
-             QString::fromStdString(dir.File("missing.pem"))},
+         QStringLiteral("تعذرت قراءة ملف شهادة الجهة (CaFile) في ملف الإعدادات: \u2066") +
+             QString::fromStdString(dir.File("missing.pem")) + u'\u2069'},
+        {"http to the TLS port", good->Port(), TlsFile("ca.pem"), "2613",
+         QStringLiteral("السيرفر يتحدث HTTPS على هذا المنفذ: اكتب عنوانه في الإعدادات مبدوءاً بـ "
+                        "\u2066https://\u2069."),
+         true, "http"},
     };
     for (const auto& row : rows) {
         THttpTransport::SetCaFile(row.CaFile);
         QString error;
-        EXPECT_FALSE(TZelvanApi::TestConnection("https://127.0.0.1", row.Port, row.Password, error))
+        EXPECT_FALSE(TZelvanApi::TestConnection(QString::fromLatin1(row.Scheme) + "://127.0.0.1",
+                                                row.Port, row.Password, error))
             << row.What;
-        EXPECT_EQ(error, Unreachable + u'\n' + row.Cause) << row.What;
+        EXPECT_EQ(error, (row.Secure ? noSecureConnection : Unreachable) + u'\n' + row.Cause)
+            << row.What;
     }
     EXPECT_EQ(clear.Requests().size(), 0u) << "nothing went out in the clear";
     EXPECT_EQ(elsewhere.Requests().size(), 0u) << "nothing went to another host";

@@ -17,8 +17,13 @@ TEST(HttpsOnWindows, WithTheSchoolsAuthorityEachCertificateIsJudged) {
     const struct {
         const char* Server;
         QString Cause;  // empty: reached
+        const char* Host = "https://localhost";
     } rows[] = {
         {"KESTARO_TLS_PORT", {}},
+        {"KESTARO_TLS_PORT",
+         QStringLiteral("السيرفر يتحدث HTTPS على هذا المنفذ: اكتب عنوانه في الإعدادات مبدوءاً بـ "
+                        "\u2066https://\u2069."),
+         "http://localhost"},
         {"KESTARO_EXPIRED_PORT", QStringLiteral("شهادة السيرفر منتهية الصلاحية.")},
         {"KESTARO_OTHER_PORT",
          QStringLiteral("شهادة السيرفر صادرة لاسم آخر غير عنوان السيرفر في الإعدادات.")},
@@ -28,8 +33,7 @@ TEST(HttpsOnWindows, WithTheSchoolsAuthorityEachCertificateIsJudged) {
         const char* port = std::getenv(row.Server);
         ASSERT_NE(port, nullptr) << row.Server;
         QString error;
-        const bool reached =
-            TZelvanApi::TestConnection("https://localhost", std::atoi(port), "2613", error);
+        const bool reached = TZelvanApi::TestConnection(row.Host, std::atoi(port), "2613", error);
         EXPECT_EQ(reached, row.Cause.isEmpty()) << row.Server << ": " << error.toStdString();
         EXPECT_TRUE(error.endsWith(row.Cause)) << row.Server << ": " << error.toStdString();
     }
