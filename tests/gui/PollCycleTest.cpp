@@ -143,7 +143,6 @@ public:
     }
 
 private:
-    TScriptedServer FServer;
     std::mutex FMutex;
     std::condition_variable FHeld;
     bool FHolding = false;
@@ -153,6 +152,8 @@ private:
     TReply FList{200, R"([{"id":5,"student_name":"x","status":"pending"},)"
                       R"({"id":6,"student_name":"y","status":"pending"}])"};
     bool FCountsBackWithTheList = false;
+    // Last, so that it stops, and its handlers are done, before what they read is gone.
+    TScriptedServer FServer;
     std::string FCounts = "{}";
     int FCountsStatus = 200;
 };
