@@ -641,15 +641,15 @@ void TFrmMainZelvan::ChangeAnswered(const TAskedChange& AChange, const TChangeRe
     PaintStatus();
     ShowExitProgressValue();
     if (AResult.Done) return;
+    if (FExit != TExit::No) {
+        FExitFailures << TChangeQueue::Describe(AChange) + QStringLiteral(": ") + AResult.Error;
+        return;
+    }
     const QString prefix = AChange.What == TAskedChange::DeleteWord
                                ? QStringLiteral("فشل حذف الطلب: ")
                                : QStringLiteral("فشل تحديث الطلب: ");
-    const QString text =
-        prefix + AResult.Error + QStringLiteral("\nالتلميذ: «%1»").arg(AChange.Name);
-    if (FExit != TExit::No)
-        FExitFailures << TChangeQueue::Describe(AChange) + QStringLiteral(": ") + AResult.Error;
-    else
-        ReportFailure(text, AResult.Raised);
+    ReportFailure(prefix + AResult.Error + QStringLiteral("\nالتلميذ: «%1»").arg(AChange.Name),
+                  AResult.Raised);
 }
 
 void TFrmMainZelvan::ChangesSettled() {
