@@ -1,5 +1,7 @@
 #include "ZelvanConfig.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -89,6 +91,8 @@ TZelvanConfig LoadZelvanConfig(const QString& AIniPath, bool* ATooLarge) {
     config.Password = ini.ReadString(Connection, Password, defaults.Password);
     config.PollInterval = ini.ReadInteger(Options, PollInterval, defaults.PollInterval);
     config.SoundEnabled = ini.ReadBool(Options, SoundEnabled, defaults.SoundEnabled);
+    config.ReminderMinutes =
+        std::max(0, ini.ReadInteger(Options, ReminderMinutes, defaults.ReminderMinutes));
     config.StyleName = ini.ReadString(Display, StyleName, defaults.StyleName);
     if (ATooLarge) *ATooLarge = ini.TooLarge();
     return config;

@@ -12,6 +12,8 @@ struct TZelvanConfig {
     std::int32_t PollInterval = 10;  // seconds; no range is applied on reading
     bool SoundEnabled = true;
     QString StyleName = QStringLiteral("Windows10 Blue");
+    // Minutes between reminders of waiting requests; 0 (and what reads as less) is off.
+    std::int32_t ReminderMinutes = 0;
 };
 
 // The configuration file beside an executable: its path with the file name's extension (the
@@ -59,4 +61,5 @@ inline const QString SoundEnabled = QStringLiteral("SoundEnabled");
 inline const QString AutoStartWithWindows = QStringLiteral("AutoStartWithWindows");
 inline const QString StyleName = QStringLiteral("StyleName");
 inline const QString CaFile = QStringLiteral("CaFile");
+inline const QString ReminderMinutes = QStringLiteral("ReminderMinutes");
 }  // namespace ConfigKeys

@@ -410,6 +410,7 @@ void TFrmMainZelvan::ReloadConfig() {
     if (const QString problem = TFrmSettings::ConfigFileProblem(); !problem.isEmpty())
         TMessageBoxes::ShowMessage(this, problem);
     THttpTransport::SetCaFile(TrustedAuthorityFile(TFrmSettings::GetIniPath()).toStdString());
+    FReminder.SetInterval(LoadZelvanConfig(TFrmSettings::GetIniPath()).ReminderMinutes);
     FPollInterval = std::max(FPollInterval, MinimumPollSeconds);
     // Seconds beyond what the timer can count in milliseconds wait as long as it can.
     const int milliseconds = static_cast<int>(std::min<std::int64_t>(
@@ -726,6 +727,8 @@ void TFrmMainZelvan::PollServer(bool AShowBusy) {
 }
 
 void TFrmMainZelvan::PollCountsArrived(const TPollCounts& ACounts) {
+    FReminder.Reached(ACounts.Ok, Now());
+    if (ACounts.Ok) FReminder.PendingCounted(ACounts.Pending, Now());
     if (!ACounts.Ok) {
         SetConnectionStatus(
             false, ACounts.Error.isEmpty() ? QStringLiteral("فشل الاتصال") : ACounts.Error);
@@ -744,7 +747,7 @@ void TFrmMainZelvan::PollCountsArrived(const TPollCounts& ACounts) {
         PlayAlertSound();
         TAlerts::Flash(this);
         TrayIcon->ShowBalloon(AlertTitle, AlertText.arg(ACounts.NewCount));
-        FAlertBalloon = true;
+        FBalloon = TBalloon::NewRequests;
     }
     FLastSeenMaxID = std::max(FLastSeenMaxID, ACounts.MaxID);
 }
@@ -754,7 +757,10 @@ void TFrmMainZelvan::PollCountsArrived(const TPollCounts& ACounts) {
 // A list that arrives while the counts had failed means the server is back: the counts are asked
 // again at once (once), so that the indicator need not wait a whole interval to turn green.
 void TFrmMainZelvan::PollListArrived(TPollList& AList) {
-    if (AList.Ok) RefreshRequestList(&AList.Requests);
+    if (AList.Ok) {
+        FReminder.Listed(AList.Requests, FCurrentFilter != u"completed", Now());
+        RefreshRequestList(&AList.Requests);
+    }
     const bool recheck = AList.Ok && FLink == TLink::NotConnected && !FRecheck;
     FRecheck = recheck;
     if (recheck) FPollAgain = true;
@@ -789,6 +795,19 @@ void TFrmMainZelvan::TimerPollTimer() {
         PollServer(false);
     else if (FLink == TLink::Connected)
         ShowWaiting();
+    RemindIfDue();
+}
+
+// The reminder of waiting requests sounds like the new-request alert; the server's outage and
+// return are only said.
+void TFrmMainZelvan::RemindIfDue() {
+    const auto notice = FReminder.Due(Now(), isVisible() && isActiveWindow());
+    if (!notice) return;
+    const bool waiting = notice->Kind == TReminderNotice::TKind::Waiting;
+    if (waiting) PlayAlertSound();
+    TrayIcon->ShowBalloon(waiting ? QStringLiteral("⏰ تذكير بالطلبات المنتظرة") : TrayBalloonTitle,
+                          notice->Text);
+    FBalloon = waiting ? TBalloon::Waiting : TBalloon::Connection;
 }
 
 void TFrmMainZelvan::BtnRefreshClick() {
@@ -818,7 +837,7 @@ void TFrmMainZelvan::HideToTray(bool AWithBalloon) {
     hide();
     if (!AWithBalloon) return;
     TrayIcon->ShowBalloon(TrayBalloonTitle, TrayBalloonText);
-    FAlertBalloon = false;
+    FBalloon = TBalloon::InTheTray;
 }
 
 // Without a tray a hidden window could not be brought back, and the exit item would be out of
@@ -831,8 +850,14 @@ void TFrmMainZelvan::closeEvent(QCloseEvent* AEvent) {
         MniExitClick();
 }
 
+void TFrmMainZelvan::showEvent(QShowEvent* AEvent) {
+    QWidget::showEvent(AEvent);
+    FReminder.Looked(Now());
+}
+
 void TFrmMainZelvan::changeEvent(QEvent* AEvent) {
     QWidget::changeEvent(AEvent);
+    if (AEvent->type() == QEvent::ActivationChange && isActiveWindow()) FReminder.Looked(Now());
     if (AEvent->type() != QEvent::WindowStateChange || !isMinimized() || !TrayIcon->IsAvailable())
         return;
     // Hidden after the state change has been handled: on X11 a window should not be minimised
@@ -868,7 +893,7 @@ void TFrmMainZelvan::MniShowClick() {
 // Only the balloon of new requests leads to them; the one that says the program lives on in the
 // tray is simply gone when clicked.
 void TFrmMainZelvan::TrayBalloonClick() {
-    if (!FAlertBalloon) return;
+    if (FBalloon != TBalloon::NewRequests && FBalloon != TBalloon::Waiting) return;
     TrayIconDblClick();
     if (FCurrentFilter != u"pending") {
         PnlBoxPendingClick();
@@ -877,9 +902,10 @@ void TFrmMainZelvan::TrayBalloonClick() {
                 Qt::SingleShotConnection);
         return;
     }
-    std::int32_t newest = 0;
-    for (const TCertRequestItem& request : FAllRequests) newest = std::max(newest, request.ID);
-    if (newest != 0) SelectRequest(newest);
+    std::int32_t chosen = FBalloon == TBalloon::Waiting ? FReminder.OldestPending() : 0;
+    if (FBalloon == TBalloon::NewRequests)
+        for (const TCertRequestItem& request : FAllRequests) chosen = std::max(chosen, request.ID);
+    if (chosen != 0) SelectRequest(chosen);
     FocusTheList();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -12,6 +13,7 @@
 #include <QWidget>
 
 #include "ChangeSender.h"
+#include "Reminder.h"
 #include "uZelvanApi.h"
 
 class QAction;
@@ -81,6 +83,8 @@ public:
     bool SoundEnabled() const { return FSoundEnabled; }
     const QString& CurrentFilter() const { return FCurrentFilter; }
     std::int32_t LastSeenMaxID() const { return FLastSeenMaxID; }
+    // The clock the reminder goes by; tests set their own.
+    std::function<QDateTime()> Now = [] { return QDateTime::currentDateTime(); };
     bool IsPolling() const { return FIsPolling; }
     // Actions (status changes, deletes) asked and not yet answered by the server.
     int ChangesWaiting() const { return FChangeSender->Queue().Size(); }
@@ -123,7 +127,8 @@ public slots:
 protected:
     void closeEvent(QCloseEvent* AEvent) override;    // FormClose
     void resizeEvent(QResizeEvent* AEvent) override;  // FormResize
-    void changeEvent(QEvent* AEvent) override;        // minimising
+    void changeEvent(QEvent* AEvent) override;        // minimising, and being looked at
+    void showEvent(QShowEvent* AEvent) override;
 
 private:
     void BuildLayout();
@@ -169,6 +174,8 @@ private:
     // Failures are shown one box at a time, in the order they came.
     void ReportFailure(const QString& AText, bool AIsError);
     void HideToTray(bool AWithBalloon);
+    // Asks the reminder whether something is due, on each tick, and shows it.
+    void RemindIfDue();
     // The list has the focus, on the chosen request, whenever the window is brought up: keys
     // meant for something else never press an action button.
     void FocusTheList();
@@ -208,7 +215,10 @@ private:
     bool FPollAgain = false;      // a change the user made came during a cycle: poll once more
     bool FPollAgainBusy = false;  // ... with the busy cursor
     bool FShowingPollError = false;
-    bool FAlertBalloon = false;  // the last balloon announced new requests
+    // What the last balloon said, which decides what clicking it shows.
+    enum class TBalloon { InTheTray, NewRequests, Waiting, Connection };
+    TBalloon FBalloon = TBalloon::InTheTray;
+    TReminder FReminder;
     enum class TLink { Unknown, Connected, NotConnected, Waiting };
     TLink FLink = TLink::Unknown;                             // the indicator's state
     QString FStatusText = QStringLiteral("جاري الاتصال...");  // the indicator's whole text

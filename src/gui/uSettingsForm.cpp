@@ -107,6 +107,8 @@ void TFrmSettings::BuildLayout() {
     EdtInterval = Place(new QLineEdit(PnlContent), {20, 158, 120, 25});
     ChkSound = Place(new QCheckBox(PnlContent), {20, 205, 400, 22});
     ChkAutoStart = Place(new QCheckBox(PnlContent), {20, 235, 400, 22});
+    LblReminder = BoldLabel(PnlContent, {200, 268, 220, 25});
+    CmbReminder = Place(new QComboBox(PnlContent), {20, 268, 170, 25});
     BtnSave = Place(new QPushButton(PnlFooter), {220, 15, 100, 32});
     BtnSave->setDefault(true);
     BtnCancel = Place(new QPushButton(PnlFooter), {110, 15, 100, 32});
@@ -117,9 +119,10 @@ void TFrmSettings::BuildLayout() {
     LblPassword->setBuddy(EdtPassword);
     LblTheme->setBuddy(CmbTheme);
     LblInterval->setBuddy(EdtInterval);
+    LblReminder->setBuddy(CmbReminder);
 
-    QWidget* const order[] = {EdtHost,     EdtPort,  EdtPassword,  BtnTest, CmbTheme,
-                              EdtInterval, ChkSound, ChkAutoStart, BtnSave, BtnCancel};
+    QWidget* const order[] = {EdtHost,  EdtPort,      EdtPassword, BtnTest, CmbTheme, EdtInterval,
+                              ChkSound, ChkAutoStart, CmbReminder, BtnSave, BtnCancel};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
     ApplyColours();
@@ -157,10 +160,31 @@ void TFrmSettings::FormCreate() {
     // Elsewhere the program starts with the user's desktop session, not with Windows.
     ChkAutoStart->setText(QStringLiteral("التشغيل التلقائي مع بدء تشغيل الجلسة"));
 #endif
+    LblReminder->setText(QStringLiteral("التذكير بالطلبات المنتظرة:"));
     BtnSave->setText(QStringLiteral("حفظ"));
     BtnCancel->setText(QStringLiteral("إلغاء"));
     FIniPath = GetIniPath();
     LoadSettingsToControls();
+}
+
+// The choices offered, and a value of the file's own beside them, so that a save keeps it.
+void TFrmSettings::ShowReminderMinutes(int AMinutes) {
+    CmbReminder->clear();
+    CmbReminder->addItem(QStringLiteral("بدون تذكير"), 0);
+    for (const int minutes : {5, 15, 30, 60}) CmbReminder->addItem(ReminderItem(minutes), minutes);
+    int index = CmbReminder->findData(AMinutes);
+    if (index < 0) {
+        CmbReminder->addItem(ReminderItem(AMinutes), AMinutes);
+        index = CmbReminder->count() - 1;
+    }
+    CmbReminder->setCurrentIndex(index);
+}
+
+QString TFrmSettings::ReminderItem(int AMinutes) {
+    const int lastTwo = AMinutes % 100;
+    const QString unit =
+        lastTwo >= 3 && lastTwo <= 10 ? QStringLiteral("دقائق") : QStringLiteral("دقيقة");
+    return QStringLiteral("كل %1 %2").arg(AMinutes).arg(unit);
 }
 
 void TFrmSettings::LoadSettingsToControls() {
@@ -174,6 +198,7 @@ void TFrmSettings::LoadSettingsToControls() {
     EdtInterval->setText(QString::number(interval));
     ChkSound->setChecked(sound);
     ChkAutoStart->setChecked(IsAutoStartEnabled());
+    ShowReminderMinutes(LoadZelvanConfig(FIniPath).ReminderMinutes);
     // Only A to Z count without regard to case: the names are compared letter for letter after
     // that, so a blank around a name falls through to the first item.
     const QString name = LowerLatin(style);
@@ -236,6 +261,8 @@ void TFrmSettings::SaveSettings() {
     ini.WriteString(ConfigKeys::Connection, ConfigKeys::Password, TrimmedText(EdtPassword));
     ini.WriteInteger(ConfigKeys::Options, ConfigKeys::PollInterval, NumberOf(EdtInterval, 10));
     ini.WriteBool(ConfigKeys::Options, ConfigKeys::SoundEnabled, ChkSound->isChecked());
+    ini.WriteInteger(ConfigKeys::Options, ConfigKeys::ReminderMinutes,
+                     CmbReminder->currentData().toInt());
     ini.WriteBool(ConfigKeys::Options, ConfigKeys::AutoStartWithWindows, ChkAutoStart->isChecked());
     ini.WriteString(ConfigKeys::Display, ConfigKeys::StyleName, style);
     TStyleSwitch::SetStyle(style);

@@ -52,6 +52,8 @@ public:
     // Points GetIniPath at another file, so that tests run side by side in temporary folders;
     // an empty path goes back to the file beside the executable.
     static void SetIniPathForTesting(const QString& APath);
+    // "كل 15 دقيقة": how an interval of the reminder reads.
+    static QString ReminderItem(int AMinutes);
 
     QWidget* PnlHeader;
     QWidget* PnlContent;
@@ -70,6 +72,8 @@ public:
     QLineEdit* EdtInterval;
     QCheckBox* ChkSound;
     QCheckBox* ChkAutoStart;
+    QLabel* LblReminder;
+    QComboBox* CmbReminder;
     QPushButton* BtnSave;
     QPushButton* BtnCancel;
 
@@ -81,6 +85,7 @@ public slots:
     void BtnCancelClick();
 
 private:
+    void ShowReminderMinutes(int AMinutes);
     void BuildLayout();
     void ApplyColours();
     void FormCreate();

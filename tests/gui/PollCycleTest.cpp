@@ -787,3 +787,35 @@ TEST_F(PollCycle, EndingWhileABoxIsOpenEndsTheProgram) {
         FBoxes.WhileShown = nullptr;
     }
 }
+
+// With the reminder on, a hidden window reminds of the requests still waiting once they have
+// waited the interval, and clicking the reminder shows the pending list with the oldest chosen.
+// Off (the file's default), it never does.
+TEST_F(PollCycle, AHiddenWindowRemindsOfWaitingRequestsWhenTheReminderIsOn) {
+    for (const int minutes : {0, 5}) {
+        TScriptedKestaro server;
+        server.SetCounts(6, 0);
+        PointAt(server.Port());
+        std::ofstream(Ini(), std::ios::app) << "[Options]\nReminderMinutes=" << minutes << "\n";
+        TFrmMainZelvan w;
+        QDateTime clock = QDateTime::currentDateTime();
+        w.Now = [&] { return clock; };
+        WaitForCycle(w);
+        QSignalSpy balloons(w.TrayIcon, &TTrayIcon::BalloonShown);
+        clock = clock.addSecs(5 * 60);
+        w.TimerPollTimer();
+        WaitForCycle(w);
+        if (minutes == 0) {
+            EXPECT_EQ(balloons.count(), 0);
+            continue;
+        }
+        ASSERT_EQ(balloons.count(), 1);
+        EXPECT_TRUE(balloons[0][1].toString().startsWith(QStringLiteral("ما زالت 3 طلبات")));
+        emit w.TrayIcon->BalloonClicked();
+        WaitForCycle(w);
+        EXPECT_TRUE(w.isVisible());
+        EXPECT_EQ(w.CurrentFilter(), QStringLiteral("pending"));
+        EXPECT_EQ(SelectedId(w), "5");
+        EXPECT_EQ(w.focusWidget(), w.LvRequests);
+    }
+}

@@ -309,6 +309,31 @@ TEST_F(SettingsDialog, TheAuthorityFileReachesTheTransportAtStartAndAfterASave) 
     THttpTransport::SetCaFile({});
 }
 
+// The reminder's choice shows the file's value, one of its own included, and is saved as chosen.
+TEST_F(SettingsDialog, TheReminderShowsTheFilesMinutesAndSavesTheChoice) {
+    const struct {
+        const char* File;
+        const char* Shown;
+        int Choose;  // -1: as shown
+        const char* Saved;
+    } cases[] = {{"", "بدون تذكير", 15, "ReminderMinutes=15"},
+                 {"ReminderMinutes=-3\n", "بدون تذكير", -1, "ReminderMinutes=0"},
+                 {"ReminderMinutes=ten\n", "بدون تذكير", -1, "ReminderMinutes=0"},
+                 {"ReminderMinutes=10\n", "كل 10 دقائق", -1, "ReminderMinutes=10"},
+                 {"ReminderMinutes=60\n", "كل 60 دقيقة", 0, "ReminderMinutes=0"}};
+    for (const auto& c : cases) {
+        std::ofstream(Ini()) << "[Options]\n" << c.File;
+        TFrmSettings dialog;
+        EXPECT_EQ(dialog.CmbReminder->currentText(), QString::fromUtf8(c.Shown)) << c.File;
+        if (c.Choose >= 0)
+            dialog.CmbReminder->setCurrentIndex(dialog.CmbReminder->findData(c.Choose));
+        dialog.BtnSave->click();
+        std::ifstream file(Ini());
+        const std::string text((std::istreambuf_iterator<char>(file)), {});
+        EXPECT_NE(text.find(c.Saved), std::string::npos) << c.File << text;
+    }
+}
+
 // Stands in for Qt's own balloon (a private class), which it draws where the desktop has no
 // notification service: the style sheets pick it by its class name.
 class QBalloonTip : public QWidget {
