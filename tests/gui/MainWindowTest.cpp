@@ -4,6 +4,7 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <optional>
 
 #include <QAccessible>
 #include <QAction>
@@ -400,6 +401,66 @@ TEST(TrayIcon, TheToolkitsBalloonKeepsOffTheIcon) {
         EXPECT_EQ(TTrayIcon::BalloonApartFromIcon(c.Balloon, icon), c.Expected) << c.Balloon.y();
     EXPECT_EQ(TTrayIcon::BalloonApartFromIcon({1, 2, 3, 4}, QRect()), QPoint(1, 2))
         << "an icon whose place is not known moves nothing";
+}
+
+namespace {
+bool IsWhite(const QImage& AImage, int AX, int AY) {
+    if (!AImage.rect().contains(AX, AY)) return false;
+    const QColor c = AImage.pixelColor(AX, AY);
+    return c.red() > 200 && c.green() > 200 && c.blue() > 200;
+}
+
+// Where the picture has a "+": a white pixel with arms of two pixels each way, the corners of
+// the square around it not white. A "-" has no upright arm; a digit 9 has no such crossing.
+std::optional<QPoint> PlusIn(const QImage& AImage) {
+    for (int y = 0; y < AImage.height(); ++y)
+        for (int x = 0; x < AImage.width(); ++x) {
+            bool plus = IsWhite(AImage, x, y);
+            for (int k = 1; k <= 2 && plus; ++k)
+                plus = IsWhite(AImage, x - k, y) && IsWhite(AImage, x + k, y) &&
+                       IsWhite(AImage, x, y - k) && IsWhite(AImage, x, y + k);
+            for (const QPoint corner : {QPoint(-2, -2), QPoint(2, -2), QPoint(-2, 2), QPoint(2, 2)})
+                plus = plus && !IsWhite(AImage, x + corner.x(), y + corner.y());
+            if (plus) return QPoint(x, y);
+        }
+    return std::nullopt;
+}
+}  // namespace
+
+// At every size the badge's "+" keeps its upright bar with a digit before it; a server that
+// cannot be reached is unmistakable: the icon struck through, no red left, the count greyed.
+TEST(TrayStatus, TheBadgeReadsAtEverySizeAndALostServerIsUnmistakable) {
+    QPixmap blue(64, 64);
+    blue.fill(QColor(40, 120, 220));
+    for (const int side : {16, 22, 24, 32, 48}) {
+        SCOPED_TRACE(side);
+        TTrayStatus up;
+        up.Pending = 100;
+        TTrayStatus down = up;
+        down.Reachable = false;
+        const QImage reached = up.Icon(QIcon(blue)).pixmap(side, side).toImage();
+        const QImage lost = down.Icon(QIcon(blue)).pixmap(side, side).toImage();
+        const std::optional<QPoint> plus = PlusIn(reached);
+        ASSERT_TRUE(plus.has_value());
+        int digit = 0, red = 0, changed = 0;
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x) {
+                if (x < plus->x() - 3 && IsWhite(reached, x, y)) ++digit;
+                const QColor before = reached.pixelColor(x, y), after = lost.pixelColor(x, y);
+                if (after.saturation() > 60) ++red;
+                if (std::abs(before.lightness() - after.lightness()) > 40 ||
+                    std::abs(before.saturation() - after.saturation()) > 60)
+                    ++changed;
+            }
+        EXPECT_GE(digit, 4) << "a digit before the plus";
+        EXPECT_EQ(red, 0) << "no colour left, the badge's included";
+        EXPECT_TRUE(PlusIn(lost).has_value()) << "the count stays readable";
+        EXPECT_GT(changed, side * side / 2) << "unlike the icon of a reached server";
+        if (const QByteArray folder = qgetenv("KESTARO_TEST_PICTURES"); !folder.isEmpty()) {
+            reached.save(QStringLiteral("%1/tray-%2-reached.png").arg(folder).arg(side));
+            lost.save(QStringLiteral("%1/tray-%2-lost.png").arg(folder).arg(side));
+        }
+    }
 }
 
 TEST(TrayStatus, TheIconCarriesThePendingCountAndTheTooltipTheState) {
