@@ -292,9 +292,10 @@ void TFrmMainZelvan::ScrollToControl(QWidget* AControl) {
     QScrollBar* across = FScroll->horizontalScrollBar();
     QScrollBar* down = FScroll->verticalScrollBar();
     const int shownX = across->maximum() - across->value();
-    if (place.left() < shownX)
+    // A control wider than the view shows its right-hand edge, where right-to-left text begins.
+    if (place.left() < shownX && place.width() <= view.width())
         across->setValue(across->maximum() - place.left());
-    else if (place.right() >= shownX + view.width())
+    else if (place.right() >= shownX + view.width() || place.width() > view.width())
         across->setValue(across->maximum() - (place.right() + 1 - view.width()));
     if (place.top() < down->value())
         down->setValue(place.top());

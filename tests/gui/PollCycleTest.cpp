@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -31,6 +32,7 @@
 #include "SampleRequests.h"
 #include "ScriptedServer.h"
 #include "Shape.h"
+#include "Startup.h"
 #include "StyleSwitch.h"
 #include "TempDir.h"
 #include "TrayIcon.h"
@@ -818,4 +820,26 @@ TEST_F(PollCycle, AHiddenWindowRemindsOfWaitingRequestsWhenTheReminderIsOn) {
         EXPECT_EQ(SelectedId(w), "5");
         EXPECT_EQ(w.focusWidget(), w.LvRequests);
     }
+}
+
+// A list wider than the window shows its right-hand edge, where a right-to-left row begins, also
+// when Tab brings the focus into it (1280x720 at 150 %).
+TEST_F(PollCycle, TabbingIntoAListWiderThanItsViewKeepsTheFirstColumnsInSight) {
+    TScriptedKestaro server;
+    server.SetCounts(6, 0);
+    PointAt(server.Port());
+    TFrmMainZelvan w;
+    w.show();
+    FitInArea(&w, QRect(0, 0, 853, 450), QMargins(8, 31, 8, 8));
+    WaitForCycle(w);
+    ASSERT_GT(w.LvRequests->width(), w.width()) << "the list is wider than the window";
+    const auto inSight = [&](int AColumn) {
+        return w.LvRequests->viewport()->visibleRegion().intersects(
+            w.LvRequests->visualRect(w.LvRequests->model()->index(0, AColumn)));
+    };
+    EXPECT_TRUE(inSight(0) && inSight(1)) << "before";
+    w.EdtSearch->setFocus();
+    QTest::keyClick(w.EdtSearch, Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), w.LvRequests);
+    EXPECT_TRUE(inSight(0) && inSight(1)) << "after Tab";
 }
