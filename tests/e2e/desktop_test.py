@@ -328,12 +328,17 @@ def main(client, server_program):
         https_cycle(desktop, client, server_program)
         print("ok 8 a copy polls kestaro-server over HTTPS with the school's authority")
 
+        # 9. With a reminder every minute, a copy hidden in the tray reminds of the requests
+        # waiting, a minute after it was last looked at, and not before.
+        waited = reminder(desktop, client, port)
+        print(f"ok 9 a hidden copy reminds of waiting requests after {waited:.0f} s")
+
         # No sound device here: the alert sound plays nothing and says so once, no more.
         client_log.seek(0)
         said = client_log.read()
         assert "ALSA" not in said, "the sound library wrote to the terminal"
         assert said.count("alert sound") <= 1, said
-        print("12 passed, 0 failed")
+        print("13 passed, 0 failed")
         return 0
     except AssertionError:
         if client_log:
@@ -371,6 +376,39 @@ def locked_copy(desktop, client, port):
              "the user's own file with the port read beside the program")
     assert "StyleName=Windows10 Dark" in open(own).read()
     return True
+
+
+def reminder(desktop, client, port):
+    folder = os.path.join(desktop.work, "reminder")
+    os.makedirs(folder)
+    program = os.path.join(folder, "kestaro-zelvan")
+    shutil.copy(client, program)
+    with open(program + ".ini", "w") as f:
+        f.write(f"[Connection]\nServerHost=127.0.0.1\nServerPort={port}\n"
+                "[Options]\nPollInterval=5\nSoundEnabled=0\nReminderMinutes=1\n")
+    copy = desktop.start(program, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    window = wait_for(lambda: desktop.windows("--pid", str(copy.pid), "--name", "طلبات الشهادات"),
+                      "the reminding copy's window")[0]
+    desktop.run("xdotool", "windowactivate", "--sync", str(window))
+    # A notice under the pointer stays until it is clicked.
+    desktop.run("xdotool", "mousemove", "1200", "750")
+    before = set(desktop.windows("--pid", str(copy.pid)))  # the window and the tray icon
+    desktop.keys("alt+F4")
+    hidden = time.monotonic()
+    wait_for(lambda: window not in desktop.windows("--pid", str(copy.pid)), "the window to hide")
+    # The close-to-tray notice first; the reminder is a notice that comes after it has gone.
+    notices = lambda: set(desktop.windows("--pid", str(copy.pid))) - before
+    first = wait_for(notices, "the close-to-tray notice", 5)
+    wait_for(lambda: not (notices() & first), "the close-to-tray notice to go", 15)
+    wait_for(notices, "the reminder", 80)
+    waited = time.monotonic() - hidden
+    assert waited > 50, f"reminded after {waited:.0f} s"
+    shot = os.environ.get("KESTARO_E2E_REMINDER_SHOT")
+    if shot:
+        subprocess.run(["import", "-window", "root", shot], env=desktop.env, check=False)
+    copy.terminate()
+    copy.wait(timeout=10)
+    return waited
 
 
 def https_cycle(desktop, client, server_program):
