@@ -24,43 +24,72 @@
 namespace {
 
 // The encodings Windows' own profile functions and Notepad write such a file in: UTF-8 (with or
-// without a byte order mark), UTF-16LE with its mark, and, on Windows, the ANSI code page for a
-// file that is not UTF-8. A save writes in the encoding the file has; a new file is UTF-8.
-enum class TEncoding { Utf8, Utf16Le, Ansi };
+// without a byte order mark), UTF-16 little or big endian with its mark, UTF-16 without a mark
+// (recognised, as Windows does, by the zero bytes of its Latin letters), and, on Windows, the ANSI
+// code page for a file that is not UTF-8. A save writes in the encoding the file has; a new file
+// is UTF-8. A file in none of them is read as far as it goes and never written into: lines in
+// another encoding would make one file of two.
+enum class TEncoding { Utf8, Utf16Le, Utf16Be, Ansi, Unknown };
 
-QByteArray Encode(TEncoding AEncoding, QStringView AText) {
+std::optional<QStringConverter::Encoding> Codec(TEncoding AEncoding) {
     switch (AEncoding) {
         case TEncoding::Utf16Le:
-            return QStringEncoder(QStringConverter::Utf16LE)(AText);
+            return QStringConverter::Utf16LE;
+        case TEncoding::Utf16Be:
+            return QStringConverter::Utf16BE;
         case TEncoding::Ansi:
-            return QStringEncoder(QStringConverter::System)(AText);
+            return QStringConverter::System;
         default:
-            return AText.toUtf8();
+            return std::nullopt;
     }
+}
+
+QByteArray Encode(TEncoding AEncoding, QStringView AText) {
+    if (const auto codec = Codec(AEncoding)) return QStringEncoder(*codec)(AText);
+    return AText.toUtf8();
 }
 
 QString Decode(TEncoding AEncoding, QByteArrayView ABytes) {
-    switch (AEncoding) {
-        case TEncoding::Utf16Le:
-            return QStringDecoder(QStringConverter::Utf16LE)(ABytes);
-        case TEncoding::Ansi:
-            return QStringDecoder(QStringConverter::System)(ABytes);
-        default:
-            return QString::fromUtf8(ABytes);
-    }
+    if (const auto codec = Codec(AEncoding)) return QStringDecoder(*codec)(ABytes);
+    return QString::fromUtf8(ABytes);
 }
 
-const QByteArray Utf16Mark("\xFF\xFE", 2);
+bool IsUtf16(TEncoding AEncoding) {
+    return AEncoding == TEncoding::Utf16Le || AEncoding == TEncoding::Utf16Be;
+}
+
+const QByteArray Utf16LeMark("\xFF\xFE", 2);
+const QByteArray Utf16BeMark("\xFE\xFF", 2);
+
+// UTF-16 without a mark: an even length, and a zero byte in most characters on one side (the
+// high byte of the Latin letters, digits and signs a configuration file is made of) and in
+// almost none on the other.
+std::optional<TEncoding> UnmarkedUtf16(const QByteArray& ABytes) {
+    if (ABytes.size() < 4 || ABytes.size() % 2 != 0) return std::nullopt;
+    qsizetype zeroEven = 0, zeroOdd = 0;
+    for (qsizetype i = 0; i < ABytes.size(); i += 2) {
+        zeroEven += ABytes[i] == '\0';
+        zeroOdd += ABytes[i + 1] == '\0';
+    }
+    const qsizetype characters = ABytes.size() / 2;
+    if (zeroOdd * 2 > characters && zeroEven * 10 < characters) return TEncoding::Utf16Le;
+    if (zeroEven * 2 > characters && zeroOdd * 10 < characters) return TEncoding::Utf16Be;
+    return std::nullopt;
+}
 
 // A byte order mark says the encoding; without one, text that is not UTF-8 is the ANSI code
-// page's on Windows.
+// page's on Windows, and unknown elsewhere.
 TEncoding EncodingOf(const QByteArray& ABytes) {
-    if (ABytes.startsWith(Utf16Mark)) return TEncoding::Utf16Le;
+    if (ABytes.startsWith(Utf16LeMark)) return TEncoding::Utf16Le;
+    if (ABytes.startsWith(Utf16BeMark)) return TEncoding::Utf16Be;
+    if (const auto unmarked = UnmarkedUtf16(ABytes)) return *unmarked;
+    if (ABytes.startsWith("\xEF\xBB\xBF") || QByteArrayView(ABytes).isValidUtf8())
+        return TEncoding::Utf8;
 #ifdef Q_OS_WIN
-    if (!ABytes.startsWith("\xEF\xBB\xBF") && !QByteArrayView(ABytes).isValidUtf8())
-        return TEncoding::Ansi;
+    return TEncoding::Ansi;
+#else
+    return TEncoding::Unknown;
 #endif
-    return TEncoding::Utf8;
 }
 
 // One line of the file: its bytes and line break exactly as they were, so that lines not written
@@ -92,8 +121,11 @@ struct TFileLines {
 // is one byte ("\n" in UTF-8 and the ANSI code pages alike), by the text in UTF-16.
 std::vector<TLine> SplitLines(const QByteArray& ABytes, TEncoding AEncoding) {
     std::vector<TLine> lines;
-    if (AEncoding == TEncoding::Utf16Le) {
-        const QString text = Decode(AEncoding, QByteArrayView(ABytes).sliced(Utf16Mark.size()));
+    if (IsUtf16(AEncoding)) {
+        const QByteArray mark = ABytes.left(2) == Utf16LeMark || ABytes.left(2) == Utf16BeMark
+                                    ? ABytes.left(2)
+                                    : QByteArray();
+        const QString text = Decode(AEncoding, QByteArrayView(ABytes).sliced(mark.size()));
         qsizetype start = 0;
         while (start < text.size()) {
             qsizetype end = text.indexOf(u'\n', start);
@@ -101,8 +133,7 @@ std::vector<TLine> SplitLines(const QByteArray& ABytes, TEncoding AEncoding) {
             if (last) end = text.size();
             const bool crlf = !last && end > start && text[end - 1] == u'\r';
             const QString line = text.mid(start, end - start - (crlf ? 1 : 0));
-            const QByteArray mark = lines.empty() ? Utf16Mark : QByteArray();
-            lines.push_back({mark + Encode(AEncoding, line),
+            lines.push_back({(lines.empty() ? mark : QByteArray()) + Encode(AEncoding, line),
                              last ? QByteArray() : Encode(AEncoding, crlf ? u"\r\n" : u"\n"),
                              line});
             start = end + 1;
@@ -393,6 +424,11 @@ void TIniFile::WriteString(const QString& ASection, const QString& AKey, const Q
     if (read.Status == TReadStatus::TooLarge)
         throw WriteError(FPath, ": the file is too large to be a configuration file");
     if (read.Status == TReadStatus::Unreadable) throw WriteError(FPath);
+    if (read.Encoding == TEncoding::Unknown)
+        throw WriteError(
+            FPath,
+            ": its encoding is not UTF-8 nor UTF-16\nترميز ملف الإعدادات غير معروف، فلم "
+            "يُكتب فيه شيء حتى لا يختلط فيه ترميزان.");
     std::vector<TLine>& lines = read.Lines;
     // A line break inside a value would end the line there and let the rest of the value pose
     // as further keys or sections.

@@ -305,7 +305,11 @@ TEST(IniFile, TheEncodingsWindowsWritesAreReadAndKept) {
          "\xFF\xFE" + bytes(QStringConverter::Utf16LE, after), QStringLiteral("كلمة éè")},
         {"UTF-16LE without a last line break",
          "\xFF\xFE" + bytes(QStringConverter::Utf16LE, unended),
-         "\xFF\xFE" + bytes(QStringConverter::Utf16LE, unendedAfter), QStringLiteral("كلمة éè")}};
+         "\xFF\xFE" + bytes(QStringConverter::Utf16LE, unendedAfter), QStringLiteral("كلمة éè")},
+        {"UTF-16BE with its mark", "\xFE\xFF" + bytes(QStringConverter::Utf16BE, before),
+         "\xFE\xFF" + bytes(QStringConverter::Utf16BE, after), QStringLiteral("كلمة éè")},
+        {"UTF-16LE without a mark", bytes(QStringConverter::Utf16LE, before),
+         bytes(QStringConverter::Utf16LE, after), QStringLiteral("كلمة éè")}};
 #ifdef _WIN32
     // The ANSI code page: only text it can hold, and only where that is not UTF-8 already. The
     // test command runs these tests again in an Arabic locale, whose code page (1256) holds both.
@@ -335,6 +339,27 @@ TEST(IniFile, TheEncodingsWindowsWritesAreReadAndKept) {
         EXPECT_EQ(ReadFile(path), row.After) << row.What;
     }
 }
+
+#ifndef _WIN32
+// A file in an encoding that is not known here is read as far as it goes and never written into:
+// lines of another encoding would make one file of two.
+TEST(IniFile, AFileInAnUnknownEncodingIsNeverWrittenInto) {
+    TTempDir dir;
+    const std::string path = dir.File("k.ini");
+    const std::string latin1 = "[Connection]\nServerPort=8080\nPassword=caf\xe9\n";
+    WriteFile(path, latin1);
+    TIniFile ini(Q(path));
+    EXPECT_EQ(ini.ReadInteger("Connection", "ServerPort", 0), 8080);
+    try {
+        ini.WriteBool("Options", "SoundEnabled", false);
+        ADD_FAILURE() << "written";
+    } catch (const EZelvanError& e) {
+        EXPECT_TRUE(QString::fromUtf8(e.what()).startsWith("Unable to write to " + Q(path)));
+        EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QStringLiteral("ترميز ملف الإعدادات")));
+    }
+    EXPECT_EQ(ReadFile(path), latin1);
+}
+#endif
 
 TEST(IniFile, LeftoversOfASaveCutShortAreRemovedAndNothingElse) {
     TTempDir dir;
