@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
 
 namespace {
 constexpr int ConnectMilliseconds = 500;
@@ -11,10 +12,20 @@ const QByteArray ShowCommand = "show\n";
 const QByteArray QuitCommand = "quit\n";
 }  // namespace
 
+// One channel per user: on Linux the socket lies in the user's own runtime folder (readable by
+// nobody else), so that another user's copy, or another user's socket, is never taken for this
+// user's; on Windows the pipe's name carries the user's.
 TSingleInstance::TSingleInstance(const QString& AIniPath, QObject* AParent) : QObject(AParent) {
     const QByteArray path = QDir::cleanPath(QDir(AIniPath).absolutePath()).toUtf8();
-    FName = QStringLiteral("kestaro-zelvan-") +
-            QString::fromLatin1(QCryptographicHash::hash(path, QCryptographicHash::Sha1).toHex());
+    const QString name =
+        QStringLiteral("kestaro-zelvan-") +
+        QString::fromLatin1(QCryptographicHash::hash(path, QCryptographicHash::Sha1).toHex());
+#ifdef Q_OS_WIN
+    FName = name + u'-' + qEnvironmentVariable("USERNAME");
+#else
+    FName = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + u'/' + name;
+#endif
+    FOldName = name;
 }
 
 bool TSingleInstance::Claim() {
@@ -45,10 +56,15 @@ bool TSingleInstance::Claim() {
     return true;
 }
 
+// A copy of an earlier version listens on the name copies had before they were kept apart by
+// user: an installer that upgrades it must still be able to end it.
 TSingleInstance::TQuit TSingleInstance::AskToQuit(int AWaitMilliseconds) {
     QLocalSocket other;
     other.connectToServer(FName);
-    if (!other.waitForConnected(ConnectMilliseconds)) return TQuit::NoneRunning;
+    if (!other.waitForConnected(ConnectMilliseconds)) {
+        other.connectToServer(FOldName);
+        if (!other.waitForConnected(ConnectMilliseconds)) return TQuit::NoneRunning;
+    }
     other.write(QuitCommand);
     other.waitForBytesWritten(ConnectMilliseconds);
     if (other.state() == QLocalSocket::UnconnectedState ||

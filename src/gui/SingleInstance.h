@@ -5,9 +5,10 @@
 
 class QLocalServer;
 
-// Keeps one running copy per configuration file. The first copy listens on a local socket named
-// after the file's path; a second copy started with the same file finds it, asks it to show its
-// window, and ends. Copies in other folders (other files) run side by side.
+// Keeps one running copy per configuration file and user. The first copy listens on a local
+// socket named after the file's path, in the user's own runtime folder; a second copy started by
+// the same user with the same file finds it, asks it to show its window, and ends. Copies in other
+// folders (other files), and other users' copies, run side by side.
 class TSingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -23,11 +24,15 @@ public:
     // at most AWaitMilliseconds for it to be gone. Needs no window and claims nothing.
     TQuit AskToQuit(int AWaitMilliseconds);
 
+    // The socket's name (on Linux its path), for the tests' eyes.
+    const QString& Name() const { return FName; }
+
 signals:
     void ShowRequested();
     void QuitRequested();
 
 private:
     QString FName;
+    QString FOldName;  // the name of earlier versions, the same for every user
     QLocalServer* FServer = nullptr;
 };

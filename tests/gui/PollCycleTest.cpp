@@ -154,10 +154,10 @@ private:
     TReply FList{200, R"([{"id":5,"student_name":"x","status":"pending"},)"
                       R"({"id":6,"student_name":"y","status":"pending"}])"};
     bool FCountsBackWithTheList = false;
-    // Last, so that it stops, and its handlers are done, before what they read is gone.
-    TScriptedServer FServer;
     std::string FCounts = "{}";
     int FCountsStatus = 200;
+    // Last, so that it stops, and its handlers are done, before what they read is gone.
+    TScriptedServer FServer;
 };
 
 // The tray icon is grey where it says the server is not known to be reached: no colour in it

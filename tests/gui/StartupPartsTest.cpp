@@ -112,6 +112,25 @@ TEST(SingleInstance, ASecondCopyWithTheSameFileShowsTheFirst) {
     EXPECT_TRUE(elsewhere.Claim()) << "a copy with another file runs side by side";
 }
 
+// Another user's copy, with the same file, has a socket of its own: in each user's own runtime
+// folder, which nobody else can read or write.
+TEST(SingleInstance, EachUserHasAChannelOfHisOwn) {
+    TTempDir dir;
+    const QString ini = QString::fromStdString(dir.File("kestaro-zelvan.ini"));
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    QString names[2];
+    for (int user = 0; user < 2; ++user) {
+        const std::string folder = dir.File("run-" + std::to_string(user));
+        std::filesystem::create_directory(folder);
+        std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(folder));
+        names[user] = TSingleInstance(ini).Name();
+        EXPECT_TRUE(names[user].startsWith(QString::fromStdString(folder) + u'/'));
+    }
+    qputenv("XDG_RUNTIME_DIR", saved);
+    EXPECT_NE(names[0], names[1]);
+}
+
 // An installer's "--quit": the running copy is asked to end, and the asker learns when it has.
 TEST(SingleInstance, ACopyAskedToQuitEndsAndTheAskerKnows) {
     TTempDir dir;
