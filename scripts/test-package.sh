@@ -4,12 +4,8 @@
 # desktop end-to-end test against the unpacked programs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# Built as Debian builds its own packages: with the flags dpkg-buildflags gives, hardening all
-# on (fortify, stack protector, relro, bindnow, PIE).
-export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-flags() { dpkg-buildflags --get "$1"; }
-cmake --preset package -DCMAKE_CXX_FLAGS="$(flags CPPFLAGS) $(flags CXXFLAGS)" \
-    -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" >/dev/null
+# The package preset builds as Debian builds its own packages (KESTARO_DEBIAN_FLAGS).
+cmake --preset package >/dev/null
 cmake --build --preset package
 rm -f build/package/*.deb
 (cd build/package && cpack -G DEB >/dev/null)

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <utility>
@@ -157,6 +158,12 @@ std::optional<TCommandLine> ParseCommandLine(const std::vector<std::string>& AAr
         }
         line.Server.Password = *password;
         line.PasswordSource = "the file " + *passwordFile;
+        std::error_code error;
+        const auto permissions = std::filesystem::status(*passwordFile, error).permissions();
+        using std::filesystem::perms;
+        if (!error && (permissions & (perms::group_all | perms::others_all)) != perms::none)
+            line.Warnings.push_back("the password file " + *passwordFile +
+                                    " may be read by other users; chmod 600 it");
         given = true;
     }
     // A server started as a service without its password must not run with the one printed

@@ -14,6 +14,8 @@ struct TCommandLine {
     std::string PasswordSource = "--demo (the demonstration's password, as the README gives it)";
     bool Help = false;
     bool Version = false;
+    // What start-up should warn of: a password file that other users may read.
+    std::vector<std::string> Warnings;
 };
 
 // Reads the arguments after the program name; on a mistake, nothing, with AError saying what.

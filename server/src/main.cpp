@@ -100,10 +100,14 @@ int main(int argc, char** argv) {
     std::string error;
     const auto line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), error,
                                        std::getenv("KESTARO_PASSWORD"));
+    // One line: a service that fails to start and is started again writes it each time.
     if (!line) {
-        std::fprintf(stderr, "kestaro-server: %s\n\n%s", error.c_str(), UsageText);
+        std::fprintf(stderr, "kestaro-server: %s (kestaro-server --help shows the options)\n",
+                     error.c_str());
         return 2;
     }
+    for (const std::string& warning : line->Warnings)
+        std::fprintf(stderr, "kestaro-server: warning: %s\n", warning.c_str());
     if (line->Help || line->Version) {
         std::fputs(line->Help ? UsageText : VersionText, stdout);
         return 0;

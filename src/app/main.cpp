@@ -1,11 +1,13 @@
 #include <cstdio>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QTimer>
 
+#include "Display.h"
 #include "IniFile.h"
 #include "SingleInstance.h"
 #include "Startup.h"
@@ -77,6 +79,10 @@ std::optional<int> AnswerCommandLine(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (const auto answered = AnswerCommandLine(argc, argv)) return *answered;
+    if (const std::string problem = TDisplay::Problem(); !problem.empty()) {
+        std::fprintf(stderr, "kestaro-zelvan: %s\n", problem.c_str());
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestaro-zelvan"));
     QApplication::setLayoutDirection(Qt::RightToLeft);

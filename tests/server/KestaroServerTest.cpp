@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -409,6 +410,15 @@ TEST(KestaroCommandLine, ThePasswordComesFromAFileOrTheEnvironment) {
         {{"--password-file", dir.File("empty")}, nullptr, std::nullopt},
         {{"--password", ""}, nullptr, std::nullopt},
     };
+    // A password file others may read is used, with a warning; the owner's alone, without one.
+    for (const bool shared : {false, true}) {
+        std::filesystem::permissions(
+            file, shared ? std::filesystem::perms(0644) : std::filesystem::perms::owner_read);
+        std::string error;
+        const auto line = ParseCommandLine({"--password-file", file}, error);
+        ASSERT_TRUE(line);
+        EXPECT_EQ(line->Warnings.size(), shared ? 1u : 0u);
+    }
     for (const auto& c : cases) {
         std::string error;
         const auto line = ParseCommandLine(c.Args, error, c.Environment);
