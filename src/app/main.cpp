@@ -34,9 +34,10 @@ constexpr const char* HelpText =
     "              left is named at its next start; exit code 0 when none runs any more,\n"
     "              3 when one ran and has ended, 1 when it is still running\n"
     "\n"
-    "Settings are kept in kestaro-zelvan.ini beside the program, or in\n"
-    "~/.config/kestaro/kestaro-zelvan.ini where the program's folder cannot be written;\n"
-    "they are edited in the window's \"إعدادات الاتصال\" dialog.\n";
+    "Settings are kept in ~/.config/kestaro/kestaro-zelvan.ini, which starts from the\n"
+    "administrator's /etc/xdg/kestaro/kestaro-zelvan.ini (a copy in a folder of its own\n"
+    "keeps kestaro-zelvan.ini beside itself); they are edited in the window's\n"
+    "\"إعدادات الاتصال\" dialog.\n";
 
 // An installer asks the copy that runs from the same folder to end before it replaces or removes
 // its files. No window is needed for that, nor a display.
@@ -93,7 +94,9 @@ int main(int argc, char** argv) {
     TSingleInstance instance(IniPathForExecutable(QApplication::applicationFilePath()));
     if (!instance.Claim()) return 0;
 
-    TIniFile::RemoveLeftovers(TFrmSettings::GetIniPath());
+    // Where a save cut short may have left its temporary copy; never the administrator's folder.
+    if (!IsAdministratorsFile(QApplication::applicationFilePath(), TFrmSettings::GetIniPath()))
+        TIniFile::RemoveLeftovers(TFrmSettings::GetIniPath());
     InstallToolkitTranslation();
     ChooseApplicationFont();
     ApplyStyleAtStartup(TFrmSettings::GetIniPath());

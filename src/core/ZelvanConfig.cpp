@@ -60,11 +60,24 @@ QString UserConfigFilePath(const QString& AExecutablePath) {
            QFileInfo(IniPathForExecutable(AExecutablePath)).fileName();
 }
 
-QString ConfigFilePath(const QString& AExecutablePath) {
+QString DefaultsFilePath(const QString& AExecutablePath) {
     const QString beside = IniPathForExecutable(AExecutablePath);
-    if (KeepsFileBeside(AExecutablePath)) return beside;
+    if (!InSystemProgramFolder(AExecutablePath)) return beside;
+    // The first is the user's own folder; the system's follow (/etc/xdg unless told otherwise).
+    const QStringList folders =
+        QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation);
+    const QString system = folders.size() > 1 ? folders.at(1) : QStringLiteral("/etc/xdg");
+    return system + QStringLiteral("/kestaro/") + QFileInfo(beside).fileName();
+}
+
+bool IsAdministratorsFile(const QString& AExecutablePath, const QString& APath) {
+    return InSystemProgramFolder(AExecutablePath) && APath == DefaultsFilePath(AExecutablePath);
+}
+
+QString ConfigFilePath(const QString& AExecutablePath) {
+    if (KeepsFileBeside(AExecutablePath)) return IniPathForExecutable(AExecutablePath);
     const QString own = UserConfigFilePath(AExecutablePath);
-    return QFileInfo::exists(own) ? own : beside;
+    return QFileInfo::exists(own) ? own : DefaultsFilePath(AExecutablePath);
 }
 
 QString ConfigSavePath(const QString& AExecutablePath) {

@@ -21,16 +21,24 @@ struct TZelvanConfig {
 // when the name has none.
 QString IniPathForExecutable(const QString& AExecutablePath);
 
+// The defaults every user of a copy starts from: for an installed program (one in the system's
+// program folder, /usr/bin, /usr/local/bin and the like) the administrator's file in the system's
+// configuration folder, /etc/xdg/kestaro/ (XDG_CONFIG_DIRS), where Debian keeps an
+// administrator's settings; for any other copy, the file beside the executable.
+QString DefaultsFilePath(const QString& AExecutablePath);
+// Whether APath is an installed program's administrator's file, which the program never touches.
+bool IsAdministratorsFile(const QString& AExecutablePath, const QString& APath);
+
 // The configuration file the program reads: the one beside the executable (IniPathForExecutable)
 // while the executable's folder is its own and can be written. Where it cannot, or where it is
-// the system's program folder (/usr/bin, /usr/local/bin and the like: an installed program, which
-// root could write), the user's own file of the same name (UserConfigFilePath) once a save has
-// made it, and the one beside the executable until then. Creates nothing.
+// the system's program folder (an installed program, which root could write), the user's own file
+// of the same name (UserConfigFilePath) once a save has made it, and the defaults
+// (DefaultsFilePath) until then. Creates nothing.
 QString ConfigFilePath(const QString& AExecutablePath);
 
 // The file a save writes to: the one ConfigFilePath reads where its folder can be written;
-// otherwise the user's own file, made (with its folder) as a copy of the one beside the
-// executable, so that a save of one key keeps the others.
+// otherwise the user's own file, made (with its folder) as a copy of the defaults, so that a save
+// of one key keeps the others.
 QString ConfigSavePath(const QString& AExecutablePath);
 
 // The user's own configuration file: $XDG_CONFIG_HOME/kestaro/ (%LOCALAPPDATA%\kestaro\ on

@@ -413,11 +413,17 @@ TEST(IniPath, AProgramInAFolderItCannotWriteReadsTheFileBesideItAndSavesToItsOwn
 
 // An installed program never writes beside itself, even where it could (run as root): it reads
 // an administrator's file there and saves to the user's own. A folder of its own keeps the file.
-TEST(IniPath, AnInstalledProgramSavesToTheUsersOwnFileEvenWhereItCouldWrite) {
+// An installed program starts from the administrator's file in the system's configuration folder
+// (never from one beside it in /usr/bin) and saves to the user's own; a copy of its own folder
+// keeps its file beside it.
+TEST(IniPath, AnInstalledProgramReadsTheAdministratorsFileAndSavesToTheUsersOwn) {
     TTempDir dir;
     const QByteArray savedHome = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray savedDirs = qgetenv("XDG_CONFIG_DIRS");
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.File("config")));
+    qputenv("XDG_CONFIG_DIRS", QByteArray::fromStdString(dir.File("etc-xdg")));
     const QString own = Q(dir.File("config/kestaro/kestaro-zelvan.ini"));
+    const QString administrators = Q(dir.File("etc-xdg/kestaro/kestaro-zelvan.ini"));
     const struct {
         const char* Folder;
         bool Installed;
@@ -427,17 +433,24 @@ TEST(IniPath, AnInstalledProgramSavesToTheUsersOwnFileEvenWhereItCouldWrite) {
         const fs::path folder = dir.Path() / row.Folder;
         fs::create_directories(folder);
         const QString program = Q((folder / "kestaro-zelvan").string());
-        const QString beside = Q((folder / "kestaro-zelvan.ini").string());
-        WriteFile(beside.toStdString(), "[Connection]\nServerPort=18080\n");
+        const QString defaults =
+            row.Installed ? administrators : Q((folder / "kestaro-zelvan.ini").string());
+        fs::create_directories(fs::path(defaults.toStdString()).parent_path());
+        WriteFile(defaults.toStdString(), "[Connection]\nServerPort=18080\n");
+        WriteFile(
+            (folder / "kestaro-zelvan.ini").string(),
+            row.Installed ? "[Connection]\nServerPort=1\n" : "[Connection]\nServerPort=18080\n");
         fs::remove(own.toStdString());
-        EXPECT_EQ(ConfigFilePath(program), beside) << row.Folder;
+        EXPECT_EQ(ConfigFilePath(program), defaults) << row.Folder;
+        EXPECT_EQ(IsAdministratorsFile(program, defaults), row.Installed) << row.Folder;
         const QString saveTo = ConfigSavePath(program);
-        EXPECT_EQ(saveTo, row.Installed ? own : beside) << row.Folder;
+        EXPECT_EQ(saveTo, row.Installed ? own : defaults) << row.Folder;
         TIniFile(saveTo).WriteBool("Options", "SoundEnabled", false);
         EXPECT_EQ(ConfigFilePath(program), saveTo) << row.Folder;
         EXPECT_EQ(LoadZelvanConfig(saveTo).Port, 18080) << row.Folder;
     }
     qputenv("XDG_CONFIG_HOME", savedHome);
+    qputenv("XDG_CONFIG_DIRS", savedDirs);
 }
 
 TEST(IniFile, ASaveWritesThroughALinkKeepsTheModeAndRespectsAReadOnlyFile) {
