@@ -13,6 +13,8 @@ RequestExecutionLevel user
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 
 !include "FileFunc.nsh"
+!include "LogicLib.nsh"
+!include "WinVer.nsh"
 !include "MUI2.nsh"
 
 Name "${SHORTCUT}"
@@ -78,6 +80,21 @@ VIAddVersionKey /LANG=${LANG_ARABIC} "FileDescription" "${NAME} ${VERSION} setup
 VIAddVersionKey /LANG=${LANG_ARABIC} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ARABIC} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ARABIC} "LegalCopyright" "MIT licence, the Kestaro developers"
+VIAddVersionKey /LANG=1033 "ProductName" "${NAME}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${NAME}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${NAME} ${VERSION} setup"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "MIT licence, the Kestaro developers"
+
+; Qt 6 runs on Windows 10 and 11 only: an older Windows is told so before anything is copied.
+Function .onInit
+    ${IfNot} ${AtLeastWin10}
+        MessageBox MB_ICONSTOP|MB_OK "يتطلب هذا البرنامج Windows 10 أو Windows 11، ولا يعمل على هذا الإصدار من Windows؛ لم يُثبَّت شيء." /SD IDOK
+        SetErrorLevel 3
+        Quit
+    ${EndIf}
+FunctionEnd
 
 Section "Kestaro"
     Call EndRunningCopy

@@ -387,17 +387,26 @@ def reminder(desktop, client, port):
         f.write(f"[Connection]\nServerHost=127.0.0.1\nServerPort={port}\n"
                 "[Options]\nPollInterval=5\nSoundEnabled=0\nReminderMinutes=1\n")
     copy = desktop.start(program, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    window = wait_for(lambda: desktop.windows("--pid", str(copy.pid), "--name", "طلبات الشهادات"),
+    window = wait_for(lambda: desktop.windows("--all", "--pid", str(copy.pid), "--name", "طلبات"),
                       "the reminding copy's window")[0]
     desktop.run("xdotool", "windowactivate", "--sync", str(window))
     # A notice under the pointer stays until it is clicked.
     desktop.run("xdotool", "mousemove", "1200", "750")
-    before = set(desktop.windows("--pid", str(copy.pid)))  # the window and the tray icon
     desktop.keys("alt+F4")
     hidden = time.monotonic()
     wait_for(lambda: window not in desktop.windows("--pid", str(copy.pid)), "the window to hide")
-    # The close-to-tray notice first; the reminder is a notice that comes after it has gone.
-    notices = lambda: set(desktop.windows("--pid", str(copy.pid))) - before
+
+    # The close-to-tray notice first; the reminder is a notice that comes after it has gone. A
+    # notice is a window of the copy's wider than its tray icon (which may come late).
+    def notices():
+        found = set()
+        for shown in desktop.windows("--pid", str(copy.pid)):
+            try:
+                if desktop.geometry(shown)[2] > 100:
+                    found.add(shown)
+            except (KeyError, ValueError):
+                pass  # gone meanwhile
+        return found
     first = wait_for(notices, "the close-to-tray notice", 5)
     wait_for(lambda: not (notices() & first), "the close-to-tray notice to go", 15)
     wait_for(notices, "the reminder", 80)

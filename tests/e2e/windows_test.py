@@ -69,6 +69,16 @@ def main(setup, server_program):
         wine = Wine(desktop)
         wine.run("wineboot", "-i", timeout=300)
 
+        # 0. On Windows 7 (which Qt 6 does not run on) the installer refuses before it copies
+        # anything, and says so in its exit code.
+        wine.run("winecfg", "-v", "win7")
+        refused = wine.run(setup, "/S")
+        assert refused.returncode == 3, refused.returncode
+        assert not glob.glob(wine.unix("users", "*", "AppData", "Local", "Programs", "Kestaro")), \
+            "installed on Windows 7"
+        wine.run("winecfg", "-v", "win10")
+        print("ok 0 on Windows 7 the installer refuses and installs nothing")
+
         start = time.monotonic()
         wine.run(setup, "/S")
         home = glob.glob(wine.unix("users", "*", "AppData", "Local", "Programs", "Kestaro"))
@@ -249,7 +259,7 @@ def main(setup, server_program):
         assert not os.path.exists(program), "the program is still there"
         assert open(ini).read() == saved, "the file is gone"
         print("ok 12 uninstalling while the program runs ends it and removes it")
-        print("12 passed, 0 failed")
+        print("13 passed, 0 failed")
         return 0
     finally:
         if wine:
