@@ -160,14 +160,10 @@ def main(client, server_program):
         server_process, port = kestaro.process, kestaro.port
         server = Server(port)
 
-        folder = os.path.join(desktop.work, "program")
-        os.makedirs(folder)
-        program = os.path.join(folder, "kestaro-zelvan")
-        shutil.copy(client, program)
+        program = copy_of_client(desktop, client, "program",
+                                 f"[Connection]\nServerHost=127.0.0.1\nServerPort={port}\n"
+                                 "[Options]\nPollInterval=5\nSoundEnabled=1\n")
         ini = program + ".ini"
-        with open(ini, "w") as f:
-            f.write(f"[Connection]\nServerHost=127.0.0.1\nServerPort={port}\n"
-                    "[Options]\nPollInterval=5\nSoundEnabled=1\n")
         client_log = open(os.path.join(desktop.work, "client.log"), "w+")
         client_process = desktop.start(program, stdout=client_log, stderr=subprocess.STDOUT)
 
@@ -353,14 +349,23 @@ def main(client, server_program):
         desktop.close()
 
 
-def locked_copy(desktop, client, port):
-    folder = os.path.join(desktop.work, "locked")
+def copy_of_client(desktop, client, name, settings):
+    """A copy of the client in a folder of its own (work/NAME), with SETTINGS in the file beside
+    it; returns the program's path."""
+    folder = os.path.join(desktop.work, name)
     os.makedirs(folder)
     program = os.path.join(folder, "kestaro-zelvan")
     shutil.copy(client, program)
     with open(program + ".ini", "w") as f:
-        f.write(f"[Connection]\nServerHost=127.0.0.1\nServerPort={port}\n"
-                "[Options]\nSoundEnabled=0\n[Display]\nStyleName=Windows10 Dark\n")
+        f.write(settings)
+    return program
+
+
+def locked_copy(desktop, client, port):
+    program = copy_of_client(desktop, client, "locked",
+                             f"[Connection]\nServerHost=127.0.0.1\nServerPort={port}\n"
+                             "[Options]\nSoundEnabled=0\n[Display]\nStyleName=Windows10 Dark\n")
+    folder = os.path.dirname(program)
     # Root ignores the permission bits; the immutable attribute holds for root too.
     if subprocess.run(["chattr", "+i", folder], capture_output=True).returncode != 0:
         return False
@@ -379,13 +384,9 @@ def locked_copy(desktop, client, port):
 
 
 def reminder(desktop, client, port):
-    folder = os.path.join(desktop.work, "reminder")
-    os.makedirs(folder)
-    program = os.path.join(folder, "kestaro-zelvan")
-    shutil.copy(client, program)
-    with open(program + ".ini", "w") as f:
-        f.write(f"[Connection]\nServerHost=127.0.0.1\nServerPort={port}\n"
-                "[Options]\nPollInterval=5\nSoundEnabled=0\nReminderMinutes=1\n")
+    program = copy_of_client(desktop, client, "reminder",
+                             f"[Connection]\nServerHost=127.0.0.1\nServerPort={port}\n"
+                             "[Options]\nPollInterval=5\nSoundEnabled=0\nReminderMinutes=1\n")
     copy = desktop.start(program, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     window = wait_for(lambda: desktop.windows("--all", "--pid", str(copy.pid), "--name", "طلبات"),
                       "the reminding copy's window")[0]
@@ -427,14 +428,11 @@ def https_cycle(desktop, client, server_program):
                            "--tls-key", os.path.join(tls, "server.key"))
     assert "https://" in server.said(), server.said()
     port = server.port
-    folder = os.path.join(desktop.work, "https")
-    os.makedirs(folder)
-    program = os.path.join(folder, "kestaro-zelvan")
-    shutil.copy(client, program)
-    shutil.copy(os.path.join(tls, "ca.pem"), os.path.join(folder, "school-ca.pem"))
-    with open(program + ".ini", "w") as f:
-        f.write(f"[Connection]\nServerHost=https://127.0.0.1\nServerPort={port}\n"
-                "CaFile=school-ca.pem\n[Options]\nSoundEnabled=0\n")
+    program = copy_of_client(desktop, client, "https",
+                             f"[Connection]\nServerHost=https://127.0.0.1\nServerPort={port}\n"
+                             "CaFile=school-ca.pem\n[Options]\nSoundEnabled=0\n")
+    shutil.copy(os.path.join(tls, "ca.pem"),
+                os.path.join(os.path.dirname(program), "school-ca.pem"))
     copy = desktop.start(program, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     wait_for(lambda: re.search(r"count 200 .*\n.*GET /api/certificates/requests 200",
                                server.said()),
