@@ -16,16 +16,20 @@ const QByteArray QuitCommand = "quit\n";
 // nobody else), so that another user's copy, or another user's socket, is never taken for this
 // user's; on Windows the pipe's name carries the user's.
 TSingleInstance::TSingleInstance(const QString& AIniPath, QObject* AParent) : QObject(AParent) {
-    const QByteArray path = QDir::cleanPath(QDir(AIniPath).absolutePath()).toUtf8();
-    const QString name =
-        QStringLiteral("kestaro-zelvan-") +
-        QString::fromLatin1(QCryptographicHash::hash(path, QCryptographicHash::Sha1).toHex());
+    const QString path = QDir::cleanPath(QDir(AIniPath).absolutePath());
+    const auto nameOf = [](const QString& APath) {
+        return QStringLiteral("kestaro-zelvan-") +
+               QString::fromLatin1(
+                   QCryptographicHash::hash(APath.toUtf8(), QCryptographicHash::Sha1).toHex());
+    };
+    FOldName = nameOf(path);
 #ifdef Q_OS_WIN
-    FName = name + u'-' + qEnvironmentVariable("USERNAME");
+    // Windows names one file by its path in any letter case: "C:\USERS\...\KESTARO-ZELVAN.EXE"
+    // is the installed program all the same.
+    FName = nameOf(path.toLower()) + u'-' + qEnvironmentVariable("USERNAME");
 #else
-    FName = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + u'/' + name;
+    FName = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + u'/' + FOldName;
 #endif
-    FOldName = name;
 }
 
 bool TSingleInstance::Claim() {
