@@ -241,9 +241,17 @@ TFound Find(const std::vector<TLine>& ALines, const QString& ASection, const QSt
     return found;
 }
 
+// The path as the system writes it (backslashes on Windows). Where no reason is known on Windows,
+// the likeliest one is said: another program (an editor, a backup) holds the file open.
 EZelvanError WriteError(const QString& APath, const char* AReason = nullptr) {
-    std::string text = "Unable to write to " + APath.toStdString();
+    std::string text = "Unable to write to " + QDir::toNativeSeparators(APath).toStdString();
     if (AReason) text += AReason;
+#ifdef Q_OS_WIN
+    else
+        text +=
+            "\nتعذرت الكتابة في ملف الإعدادات: قد يكون برنامج آخر يفتحه (أغلقه ثم احفظ مرة "
+            "أخرى)، أو لا يُسمح بالكتابة فيه.";
+#endif
     return EZelvanError(text);
 }
 

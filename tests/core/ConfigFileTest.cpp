@@ -6,6 +6,10 @@
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#else
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
 #endif
 
 #include <csignal>
@@ -13,6 +17,7 @@
 #include <fstream>
 #include <sstream>
 
+#include <QDir>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -358,6 +363,29 @@ TEST(IniFile, AFileInAnUnknownEncodingIsNeverWrittenInto) {
         EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QStringLiteral("ترميز ملف الإعدادات")));
     }
     EXPECT_EQ(ReadFile(path), latin1);
+}
+#endif
+
+#ifdef _WIN32
+// A file another program holds open is left whole, and the message names it as Windows writes
+// paths, with the likely cause in Arabic.
+TEST(IniFile, AFileAnotherProgramHoldsOpenIsNamedWithItsCause) {
+    TTempDir dir;
+    const std::string path = dir.File("k.ini");
+    WriteFile(path, "[Options]\r\nSoundEnabled=1\r\n");
+    int held = -1;
+    ASSERT_EQ(_wsopen_s(&held, Q(path).toStdWString().c_str(), _O_RDWR, _SH_DENYRW, 0), 0);
+    try {
+        TIniFile(Q(path)).WriteBool("Options", "SoundEnabled", false);
+        ADD_FAILURE() << "written";
+    } catch (const EZelvanError& e) {
+        const QString said = QString::fromUtf8(e.what());
+        EXPECT_TRUE(said.startsWith("Unable to write to " + QDir::toNativeSeparators(Q(path))))
+            << said.toStdString();
+        EXPECT_TRUE(said.contains(QStringLiteral("برنامج آخر يفتحه")));
+    }
+    _close(held);
+    EXPECT_EQ(ReadFile(path), "[Options]\r\nSoundEnabled=1\r\n");
 }
 #endif
 
