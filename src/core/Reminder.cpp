@@ -87,19 +87,20 @@ std::optional<TReminderNotice> TReminder::Due(const QDateTime& ANow, bool AWindo
     return TReminderNotice{TReminderNotice::TKind::Waiting, WaitingText(FPending, *oldest, ANow)};
 }
 
+// The request known to have waited longest; the end where none is known.
+std::map<std::int32_t, QDateTime>::const_iterator TReminder::Longest() const {
+    return std::min_element(FWaiting.begin(), FWaiting.end(),
+                            [](const auto& A, const auto& B) { return A.second < B.second; });
+}
+
 std::optional<QDateTime> TReminder::Oldest() const {
     if (FWaiting.empty())
         return FPendingSince.isValid() ? std::optional(FPendingSince) : std::nullopt;
-    return std::min_element(FWaiting.begin(), FWaiting.end(),
-                            [](const auto& A, const auto& B) { return A.second < B.second; })
-        ->second;
+    return Longest()->second;
 }
 
 std::int32_t TReminder::OldestPending() const {
-    if (FWaiting.empty()) return 0;
-    return std::min_element(FWaiting.begin(), FWaiting.end(),
-                            [](const auto& A, const auto& B) { return A.second < B.second; })
-        ->first;
+    return FWaiting.empty() ? 0 : Longest()->first;
 }
 
 QString TReminder::When(const QDateTime& AMoment, const QDateTime& ANow) {

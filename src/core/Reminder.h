@@ -55,6 +55,7 @@ public:
 
 private:
     std::optional<QDateTime> Oldest() const;
+    std::map<std::int32_t, QDateTime>::const_iterator Longest() const;
     bool IntervalPassedSince(const QDateTime& AMoment, const QDateTime& ANow) const;
 
     int FMinutes = 0;

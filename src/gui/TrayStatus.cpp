@@ -36,9 +36,8 @@ void PaintBadge(QPixmap& AIcon, const QString& AText, bool AStale) {
         return std::max(metrics.height(), inner + metrics.height() / 3);
     };
     while (pixels > 5 && widthAt(pixels) > side - 2 * margin) --pixels;
-    widthAt(pixels);
+    const int width = std::min(widthAt(pixels), side - 2 * margin);  // sets the font too
     const QFontMetrics metrics(font);
-    const int width = std::min(widthAt(pixels), side - 2 * margin);
     const int height = std::min(metrics.height(), side - 2 * margin);
     const QRect badge(side - margin - width, side - margin - height, width, height);
     painter.setPen(Qt::NoPen);
