@@ -8,6 +8,7 @@ out=build/windows
 mkdir -p "$out"
 x86_64-w64-mingw32-g++-posix -std=c++20 -O1 -Wall -Wextra -Wpedantic -Werror -static \
     -Isrc/platform tests/windows/PlatformWindowsTest.cpp src/platform/AutoStartWindows.cpp \
+    src/platform/WindowsPaths.cpp \
     src/platform/AlertSoundWindows.cpp -luser32 -ladvapi32 -o "$out/platform_windows_test.exe"
 
 wine=/usr/lib/wine/wine64

@@ -43,7 +43,7 @@ constexpr const char* HelpText =
 // its files. No window is needed for that, nor a display.
 int QuitRunningCopy(int argc, char** argv) {
     const QCoreApplication app(argc, argv);
-    TSingleInstance instance(IniPathForExecutable(QCoreApplication::applicationFilePath()));
+    TSingleInstance instance(IniPathForExecutable(TFrmSettings::ProgramPath()));
     switch (instance.AskToQuit(10000)) {
         case TSingleInstance::TQuit::NoneRunning:
             return 0;
@@ -91,11 +91,11 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     // One instance per copy of the program, wherever its settings are kept.
-    TSingleInstance instance(IniPathForExecutable(QApplication::applicationFilePath()));
+    TSingleInstance instance(IniPathForExecutable(TFrmSettings::ProgramPath()));
     if (!instance.Claim()) return 0;
 
     // Where a save cut short may have left its temporary copy; never the administrator's folder.
-    if (!IsAdministratorsFile(QApplication::applicationFilePath(), TFrmSettings::GetIniPath()))
+    if (!IsAdministratorsFile(TFrmSettings::ProgramPath(), TFrmSettings::GetIniPath()))
         TIniFile::RemoveLeftovers(TFrmSettings::GetIniPath());
     InstallToolkitTranslation();
     ChooseApplicationFont();

@@ -6,6 +6,10 @@
 #include <QLocalSocket>
 #include <QStandardPaths>
 
+#include <algorithm>
+
+#include "InstanceScope.h"
+
 namespace {
 constexpr int ConnectMilliseconds = 500;
 const QByteArray ShowCommand = "show\n";
@@ -14,21 +18,21 @@ const QByteArray QuitCommand = "quit\n";
 
 // One channel per user: on Linux the socket lies in the user's own runtime folder (readable by
 // nobody else), so that another user's copy, or another user's socket, is never taken for this
-// user's; on Windows the pipe's name carries the user's.
+// user's; on Windows the pipe's name carries the user's and the session's.
 TSingleInstance::TSingleInstance(const QString& AIniPath, QObject* AParent) : QObject(AParent) {
     const QString path = QDir::cleanPath(QDir(AIniPath).absolutePath());
-    const auto nameOf = [](const QString& APath) {
+    const auto nameOf = [](const QString& AKey) {
         return QStringLiteral("kestaro-zelvan-") +
                QString::fromLatin1(
-                   QCryptographicHash::hash(APath.toUtf8(), QCryptographicHash::Sha1).toHex());
+                   QCryptographicHash::hash(AKey.toUtf8(), QCryptographicHash::Sha1).toHex());
     };
-    FOldName = nameOf(path);
+    const QString key = QString::fromStdString(TInstanceScope::Key(path.toStdString()));
 #ifdef Q_OS_WIN
-    // Windows names one file by its path in any letter case: "C:\USERS\...\KESTARO-ZELVAN.EXE"
-    // is the installed program all the same.
-    FName = nameOf(path.toLower()) + u'-' + qEnvironmentVariable("USERNAME");
+    FName = nameOf(key);
+    FOldNames = {nameOf(path.toLower()) + u'-' + qEnvironmentVariable("USERNAME"), nameOf(path)};
 #else
-    FName = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + u'/' + FOldName;
+    FName = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + u'/' + nameOf(key);
+    FOldNames = {nameOf(path)};
 #endif
 }
 
@@ -60,15 +64,16 @@ bool TSingleInstance::Claim() {
     return true;
 }
 
-// A copy of an earlier version listens on the name copies had before they were kept apart by
-// user: an installer that upgrades it must still be able to end it.
+// A copy of an earlier version listens on a name copies had before they were kept apart by user
+// and session: an installer that upgrades it must still be able to end it.
 TSingleInstance::TQuit TSingleInstance::AskToQuit(int AWaitMilliseconds) {
     QLocalSocket other;
-    other.connectToServer(FName);
-    if (!other.waitForConnected(ConnectMilliseconds)) {
-        other.connectToServer(FOldName);
-        if (!other.waitForConnected(ConnectMilliseconds)) return TQuit::NoneRunning;
-    }
+    const auto reached = [&other](const QString& AName) {
+        other.connectToServer(AName);
+        return other.waitForConnected(ConnectMilliseconds);
+    };
+    if (!reached(FName) && std::none_of(FOldNames.cbegin(), FOldNames.cend(), reached))
+        return TQuit::NoneRunning;
     other.write(QuitCommand);
     other.waitForBytesWritten(ConnectMilliseconds);
     if (other.state() == QLocalSocket::UnconnectedState ||

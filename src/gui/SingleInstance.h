@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QLocalServer;
 
@@ -33,6 +34,6 @@ signals:
 
 private:
     QString FName;
-    QString FOldName;  // the name of earlier versions, the same for every user
+    QStringList FOldNames;  // the names earlier versions listened on
     QLocalServer* FServer = nullptr;
 };

@@ -12,6 +12,7 @@
 
 #include "AutoStart.h"
 #include "BusyCursor.h"
+#include "FileNames.h"
 #include "IniFile.h"
 #include "MessageBoxes.h"
 #include "ServerWorker.h"
@@ -23,6 +24,11 @@
 #include "uZelvanApi.h"
 
 namespace {
+
+// The path as Windows writes it, with backslashes, as GetModuleFileNameW gives it.
+std::string ThisExecutable() {
+    return QDir::toNativeSeparators(TFrmSettings::ProgramPath()).toStdString();
+}
 
 QString IniPathForTesting;
 
@@ -210,16 +216,15 @@ void TFrmSettings::LoadSettingsToControls() {
     CmbTheme->setCurrentIndex(index);
 }
 
+// Ticked only when the entry starts this copy: another copy's entry is not this one's to show.
 bool TFrmSettings::IsAutoStartEnabled() {
-    return TAutoStart::IsEnabled();
+    return TAutoStart::IsEnabled(ThisExecutable());
 }
 
 // A place that cannot be opened is passed over in silence; a value that cannot be written is an
-// error, which ends Save before the file is touched.
+// error, which ends Save before the file is touched. Unticked, another copy's entry is kept.
 void TFrmSettings::SetAutoStart(bool AEnable) {
-    // The path as Windows writes it, with backslashes, as GetModuleFileNameW gives it.
-    const QString executable = QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
-    if (TAutoStart::Set(AEnable, executable.toStdString()) == TAutoStart::TResult::WriteFailed)
+    if (TAutoStart::Set(AEnable, ThisExecutable()) == TAutoStart::TResult::WriteFailed)
         throw EZelvanError(std::string("Failed to set data for '") + TAutoStart::EntryName + "'");
 }
 
@@ -288,20 +293,26 @@ void TFrmSettings::SetIniPathForTesting(const QString& APath) {
     IniPathForTesting = APath;
 }
 
+QString TFrmSettings::ProgramPath() {
+    const std::string path =
+        QDir::toNativeSeparators(QCoreApplication::applicationFilePath()).toStdString();
+    return QDir::fromNativeSeparators(QString::fromStdString(TFileNames::LongForm(path)));
+}
+
 QString TFrmSettings::GetIniPath() {
     if (!IniPathForTesting.isEmpty()) return IniPathForTesting;
-    return ConfigFilePath(QCoreApplication::applicationFilePath());
+    return ConfigFilePath(ProgramPath());
 }
 
 QString TFrmSettings::GetIniSavePath() {
     if (!IniPathForTesting.isEmpty()) return IniPathForTesting;
-    return ConfigSavePath(QCoreApplication::applicationFilePath());
+    return ConfigSavePath(ProgramPath());
 }
 
 namespace {
 QString ChangesLeftNotePath() {
     const QString ini = IniPathForTesting.isEmpty()
-                            ? UserConfigFilePath(QCoreApplication::applicationFilePath())
+                            ? UserConfigFilePath(TFrmSettings::ProgramPath())
                             : IniPathForTesting;
     const QFileInfo info(ini);
     return info.dir().filePath(info.completeBaseName() + QStringLiteral(".unsent.txt"));

@@ -26,6 +26,9 @@ public:
     // A connection test is waiting for the server.
     bool IsTesting() const { return FTestCursor != nullptr; }
 
+    // The program's own file, by one path whatever path started it (on Windows a short 8.3 name
+    // in its long form), so that its settings and its running copy are found by that path.
+    static QString ProgramPath();
     // The executable's path with its extension replaced by ".ini"; where the executable's folder
     // cannot be written, the same name in the user's configuration folder once a save made it.
     static QString GetIniPath();

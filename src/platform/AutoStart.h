@@ -16,9 +16,10 @@ public:
         WriteFailed
     };
 
-    // Whether the entry exists, wherever it points; false when its place cannot be read.
-    static bool IsEnabled();
-    // Writes the entry to start AExecutable, replacing one that exists, when AEnable; removes it,
-    // if there is one, otherwise.
+    // Whether the entry exists and starts AExecutable: an entry that starts another copy of the
+    // program (another folder) is that copy's. False when its place cannot be read.
+    static bool IsEnabled(const std::string& AExecutable);
+    // Writes the entry to start AExecutable, replacing one that exists, when AEnable; otherwise
+    // removes it, if it starts AExecutable, and leaves another copy's alone.
     static TResult Set(bool AEnable, const std::string& AExecutable);
 };

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -108,10 +109,15 @@ bool WriteAtomically(const fs::path& ATarget, const std::string& AText) {
 
 }  // namespace
 
-bool TAutoStart::IsEnabled() {
+// The entry is this copy's when its Exec line is the one this copy writes.
+bool TAutoStart::IsEnabled(const std::string& AExecutable) {
     const fs::path folder = AutostartFolder();
-    std::error_code error;
-    return !folder.empty() && fs::exists(EntryPath(folder), error);
+    if (folder.empty()) return false;
+    std::ifstream entry(EntryPath(folder));
+    const std::string wanted = ExecLine(AExecutable);
+    for (std::string line; std::getline(entry, line);)
+        if (line + '\n' == wanted) return true;
+    return false;
 }
 
 TAutoStart::TResult TAutoStart::Set(bool AEnable, const std::string& AExecutable) {
@@ -119,7 +125,7 @@ TAutoStart::TResult TAutoStart::Set(bool AEnable, const std::string& AExecutable
     std::error_code error;
     if (folder.empty()) return TResult::NotOpened;
     if (!AEnable) {
-        fs::remove(EntryPath(folder), error);
+        if (IsEnabled(AExecutable)) fs::remove(EntryPath(folder), error);
         return TResult::Done;
     }
     fs::create_directories(folder, error);

@@ -128,13 +128,21 @@ TEST_F(SettingsDialog, StartAtLoginEntryIsWrittenRewrittenAndRemoved) {
     EXPECT_NE(ReadFile(Entry()).find(exec), std::string::npos);
     EXPECT_EQ(Saved("Options", "AutoStartWithWindows"), "1");
 
-    std::ofstream(Entry()) << "[Desktop Entry]\nExec=/elsewhere/kestaro\n";
-    {
+    // Another copy's entry is that copy's: shown unticked, kept by an unticked save, replaced
+    // by a ticked one.
+    const std::string other = "[Desktop Entry]\nExec=\"/elsewhere/kestaro-zelvan\"\n";
+    std::ofstream(Entry()) << other;
+    for (const bool tick : {false, true}) {
         TFrmSettings dialog;
-        EXPECT_TRUE(dialog.ChkAutoStart->isChecked()) << "present, wherever it points";
+        EXPECT_FALSE(dialog.ChkAutoStart->isChecked()) << "another copy's entry shown as ours";
+        dialog.ChkAutoStart->setChecked(tick);
         dialog.BtnSave->click();
+        if (!tick) {
+            EXPECT_EQ(ReadFile(Entry()), other) << "another copy's entry removed";
+        }
     }
     EXPECT_NE(ReadFile(Entry()).find(exec), std::string::npos) << "pointed at this program";
+    EXPECT_TRUE(TFrmSettings().ChkAutoStart->isChecked());
     {
         TFrmSettings dialog;
         dialog.ChkAutoStart->setChecked(false);
@@ -191,7 +199,7 @@ TEST_F(SettingsDialog, TheEntryFollowsTheBaseDirectoryRules) {
     qputenv("HOME", QByteArray::fromStdString(FDir.File("home")));
     qputenv("XDG_CONFIG_HOME", "relative/config");
     const auto result = TAutoStart::Set(true, "/opt/kestaro/kestaro-zelvan");
-    const bool enabled = TAutoStart::IsEnabled();
+    const bool enabled = TAutoStart::IsEnabled("/opt/kestaro/kestaro-zelvan");
     qputenv("HOME", oldHome);
     EXPECT_EQ(result, TAutoStart::TResult::Done);
     EXPECT_TRUE(enabled);

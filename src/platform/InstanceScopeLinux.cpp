@@ -1,0 +1,5 @@
+#include "InstanceScope.h"
+
+std::string TInstanceScope::Key(const std::string& APath) {
+    return APath;
+}
