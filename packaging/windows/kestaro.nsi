@@ -25,6 +25,34 @@ ShowInstDetails nevershow
 ShowUninstDetails nevershow
 
 Var WasRunning
+Var OtherFolder
+
+; One installation per user: the uninstall entry, the Start-menu shortcut and the start at login
+; are one each, so a second installation in another folder would take them from the first.
+; OtherFolder is the folder of an installation whose program is there and is not the one in
+; $INSTDIR (compared as the same file, whatever letter case or short name names it); else empty.
+Function FindOtherInstallation
+    ReadRegStr $OtherFolder HKCU "${UNINSTALL_KEY}" "InstallLocation"
+    StrCmp $OtherFolder "" done
+    IfFileExists "$OtherFolder\kestaro-zelvan.exe" 0 none
+    GetFullPathName /SHORT $0 "$OtherFolder\kestaro-zelvan.exe"
+    GetFullPathName /SHORT $1 "$INSTDIR\kestaro-zelvan.exe"
+    StrCmp $0 $1 none done
+    none:
+        StrCpy $OtherFolder ""
+    done:
+FunctionEnd
+
+!define OTHER_INSTALLATION "برنامج Kestaro مثبَّت من قبل في المجلد:$\r$\n$OtherFolder$\r$\n$\r$\nولا يُثبَّت في مجلد ثانٍ. لتحديثه اختر ذلك المجلد نفسه، أو أزِل ذلك التثبيت أولاً."
+
+; The folder page keeps the user on it with the reason; the silent installer ends with exit
+; code 4 and nothing changed.
+Function CheckFolderPage
+    Call FindOtherInstallation
+    StrCmp $OtherFolder "" +3
+        MessageBox MB_ICONEXCLAMATION|MB_OK "${OTHER_INSTALLATION}"
+        Abort
+FunctionEnd
 
 ; The program lives in the tray all day, so an upgrade or an uninstall usually finds it running,
 ; and Windows writes no file of a running program. The copy in the installation folder is asked
@@ -65,6 +93,7 @@ FunctionEnd
 !define MUI_UNICON "${ICON}"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\kestaro-zelvan.exe"
 !insertmacro MUI_PAGE_WELCOME
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckFolderPage
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH
@@ -97,6 +126,11 @@ Function .onInit
 FunctionEnd
 
 Section "Kestaro"
+    Call FindOtherInstallation
+    StrCmp $OtherFolder "" +4
+        MessageBox MB_ICONSTOP|MB_OK "${OTHER_INSTALLATION} لم يُثبَّت شيء." /SD IDOK
+        SetErrorLevel 4
+        Quit
     Call EndRunningCopy
     SetOutPath "$INSTDIR"
     ; An upgrade writes over the program's files; the configuration file is not among them. A
@@ -115,7 +149,11 @@ Section "Kestaro"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\kestaro-zelvan.exe"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    ; Run in place (_?=), the uninstaller does the work itself and its exit code tells how it
+    ; went; without it Windows' copy of NSIS hands the work to a copy in the temporary folder
+    ; and reports 0 at once.
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" \
+        '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
     ; The size shown in the installed programs' list, in KB.
@@ -126,6 +164,27 @@ Section "Kestaro"
         Exec '"$INSTDIR\kestaro-zelvan.exe"'
 SectionEnd
 
+; The copy started with /cleanup deletes the uninstaller left in the folder, and the folder if it
+; is empty then; it waits up to ten seconds for the uninstaller that started it to end.
+Function un.onInit
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/cleanup" $1
+    IfErrors done
+    StrCpy $1 0
+    try:
+        Delete "$INSTDIR\uninstall.exe"
+        IfFileExists "$INSTDIR\uninstall.exe" 0 gone
+        IntOp $1 $1 + 1
+        IntCmp $1 100 gone
+        Sleep 100
+        Goto try
+    gone:
+        RMDir "$INSTDIR"
+        Quit
+    done:
+FunctionEnd
+
 ; Removes the program and its start at login, and keeps what the user saved: the configuration
 ; file beside the program, and with it the folder.
 Section "Uninstall"
@@ -134,7 +193,6 @@ Section "Uninstall"
     ReadRegStr $0 HKCU "${RUN_KEY}" "KestaroZelvan"
     StrCmp $0 '"$INSTDIR\kestaro-zelvan.exe"' 0 +2
         DeleteRegValue HKCU "${RUN_KEY}" "KestaroZelvan"
-    Delete "$SMPROGRAMS\${SHORTCUT}.lnk"
     Delete "$INSTDIR\*.exe"
     Delete "$INSTDIR\*.dll"
     Delete "$INSTDIR\qt.conf"
@@ -144,6 +202,24 @@ Section "Uninstall"
     RMDir /r "$INSTDIR\platforms"
     RMDir /r "$INSTDIR\styles"
     RMDir /r "$INSTDIR\translations"
+    ; A program file another program holds is a failure: the entry stays, to try again.
+    IfFileExists "$INSTDIR\kestaro-zelvan.exe" 0 +4
+        MessageBox MB_ICONSTOP|MB_OK "تعذر حذف ملفات البرنامج من $INSTDIR؛ أغلق ما يستعملها ثم أعد المحاولة." /SD IDOK
+        SetErrorLevel 2
+        Quit
+    ; The entry and the shortcut are the installation's the entry names: one of an earlier
+    ; version may have been taken over by a second installation, whose they then are.
+    ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $0 == ""
+    ${OrIf} $0 == $INSTDIR
+        Delete "$SMPROGRAMS\${SHORTCUT}.lnk"
+        DeleteRegKey HKCU "${UNINSTALL_KEY}"
+    ${EndIf}
     RMDir "$INSTDIR"
-    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+    ; Run in place, the uninstaller cannot delete its own file while it runs: a copy of it in the
+    ; temporary folder does, once this one has ended (see un.onInit).
+    ${If} $EXEDIR == $INSTDIR
+        CopyFiles /SILENT "$EXEPATH" "$TEMP\kestaro-uninstall-cleanup.exe"
+        Exec '"$TEMP\kestaro-uninstall-cleanup.exe" /cleanup _?=$INSTDIR'
+    ${EndIf}
 SectionEnd

@@ -8,6 +8,7 @@ and wine's registry. Prints the figures it measures. Usage: windows_test.py SETU
 import glob
 import os
 import re
+import signal
 import subprocess
 import sys
 import time
@@ -181,6 +182,36 @@ def main(setup, server_program):
             client.kill()
             raise
 
+        # 7b. Started by its path in capitals or by its short (8.3) name, the program is the
+        # installed copy to a start from the installed path (which shows it: no second copy
+        # runs) and to --quit (exit code 3).
+        windows_program = wine.run("winepath", "-w", program).stdout.strip()
+        short = wine.run("winepath", "-s", windows_program).stdout.strip()
+        assert short.lower() != windows_program.lower(), short
+        for spelling in (windows_program.upper(), short):
+            copy = wine.start(spelling, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            wait_for(lambda: desktop.windows("--name", TITLE), f"the copy started as {spelling}",
+                     60)
+            try:
+                wine.run(program, timeout=30)  # shows the running copy and ends
+            except subprocess.TimeoutExpired:
+                raise AssertionError(f"a second copy runs beside {spelling}") from None
+            assert len(desktop.windows("--name", TITLE)) == 1, "a second copy runs"
+            start = time.monotonic()
+            asked = wine.run(program, "--quit", timeout=30)
+            took = time.monotonic() - start
+            if asked.returncode != 3:
+                try:
+                    copy.wait(60)
+                    ended = f"{time.monotonic() - start:.1f} s after it was asked"
+                except subprocess.TimeoutExpired:
+                    ended = "not within a minute"
+                raise AssertionError(f"--quit gave {asked.returncode} after {took:.1f} s "
+                                     f"({asked.stderr.strip()}); the copy ended {ended}")
+            wait_for(lambda: copy.poll() is not None, f"the copy started as {spelling} to end", 15)
+        print("ok 7b a copy started by its path in capitals or its short name is the installed "
+              "one to a second start and to --quit")
+
         # With its folder made read-only, the program still starts and saves to the user's own
         # file, which starts from the one beside it.
         if subprocess.run(["chattr", "+i", folder], capture_output=True).returncode == 0:
@@ -252,14 +283,46 @@ def main(setup, server_program):
         print(f"ok 11 an upgrade while the program runs ends it, replaces its files and starts "
               f"it again in {took:.1f} s")
 
-        # 12. Uninstalling while it runs ends it first: no program file, no process left.
-        gone = wine.run(os.path.join(folder, "uninstall.exe"), "/S", "_?=" + windows_folder)
-        assert gone.returncode == 0, gone
+        # 12. The registered silent uninstall reports what it did: with the running copy stopped
+        # (it cannot end) nothing is removed and the exit code is 2; running, the copy is ended
+        # and everything goes but the file, the uninstaller included, with exit code 0.
+        quiet = wine.run("reg", "query", UNINSTALL_KEY, "/v", "QuietUninstallString").stdout
+        uninstaller, options = re.search(r'REG_SZ\s+"([^"]+)" (.*)', quiet).groups()
+        running = wait_for(lambda: subprocess.run(["pgrep", "-f", r"kestaro-zelvan\.exe"],
+                                                  capture_output=True, text=True).stdout.split(),
+                           "the running copy's process")
+        for pid in running:
+            os.kill(int(pid), signal.SIGSTOP)
+        try:
+            refused = wine.run(uninstaller, *options.split(" ", 1), timeout=120)
+        finally:
+            for pid in running:
+                os.kill(int(pid), signal.SIGCONT)
+        assert refused.returncode == 2, refused.returncode
+        assert os.path.exists(program), "removed while it runs"
+        assert "InstallLocation" in wine.run("reg", "query", UNINSTALL_KEY).stdout, "entry gone"
+        gone = wine.run(uninstaller, *options.split(" ", 1), timeout=120)
+        assert gone.returncode == 0, (gone.returncode, sorted(os.listdir(folder)))
         wait_for(lambda: not desktop.windows("--name", TITLE), "the program to end", 30)
         assert not os.path.exists(program), "the program is still there"
+        wait_for(lambda: not os.path.exists(os.path.join(folder, "uninstall.exe")),
+                 "the uninstaller to be removed", 15)
+        assert wine.run("reg", "query", UNINSTALL_KEY).returncode != 0, "the entry stays"
         assert open(ini).read() == saved, "the file is gone"
-        print("ok 12 uninstalling while the program runs ends it and removes it")
-        print("13 passed, 0 failed")
+        print("ok 12 the registered silent uninstall says 2 and removes nothing while the program "
+              "cannot be ended, then 0 when it ends it and removes it")
+
+        # 13. A second installation in another folder is refused while the first is there.
+        wine.run(setup, "/S")
+        second = wine.unix("Kestaro2", "kestaro-zelvan.exe")
+        refused = wine.run(setup, "/S", "/D=C:\\Kestaro2")
+        assert refused.returncode == 4 and not os.path.exists(second), refused.returncode
+        assert windows_folder.lower() in wine.run("reg", "query", UNINSTALL_KEY).stdout.lower()
+        wine.run(uninstaller, *options.split(" ", 1), timeout=120)
+        assert wine.run(setup, "/S", "/D=C:\\Kestaro2").returncode == 0
+        assert os.path.exists(second), "not installed once the first was removed"
+        print("ok 13 a second installation is refused (exit code 4) while the first is there")
+        print("15 passed, 0 failed")
         return 0
     finally:
         if wine:
