@@ -152,20 +152,37 @@ struct TPerformed {
     std::string RedirectUrl;
 };
 
-// Each thread keeps one handle, and with it its connections and TLS sessions: the exchanges of a
-// worker go over one connection for as long as the server keeps it open, rather than paying for
-// a new connection and a TLS handshake each time. Its options are set afresh for every exchange.
-CURL* KeptHandle() {
-    InitCurlOnce();
-    thread_local TCurlHandle handle(curl_easy_init());
-    if (handle) curl_easy_reset(handle.get());
-    return handle.get();
-}
+// The handle of the TKeptConnections scope living on this thread, if one does. A plain pointer:
+// with mingw-w64 a thread_local that has a destructor may be destroyed after the thread's
+// storage is freed, and that write corrupts the heap.
+thread_local CURL* KeptHandle = nullptr;
+
+// The handle for one exchange: the thread's kept one, its options reset, where a scope keeps one;
+// otherwise one of its own, with a connection of its own.
+class TExchangeHandle {
+public:
+    TExchangeHandle() {
+        InitCurlOnce();
+        if (KeptHandle) {
+            curl_easy_reset(KeptHandle);
+            FHandle = KeptHandle;
+        } else {
+            FOwn.reset(curl_easy_init());
+            FHandle = FOwn.get();
+        }
+    }
+    CURL* Get() const { return FHandle; }
+
+private:
+    TCurlHandle FOwn;
+    CURL* FHandle = nullptr;
+};
 
 TPerformed PerformOnce(const std::string& AUrl, const std::string* APostBody,
                        const std::string& AToken, const std::string& ACaFile,
                        TConnection AConnection) {
-    CURL* h = KeptHandle();
+    const TExchangeHandle handle;
+    CURL* h = handle.Get();
     if (!h) return {};
     TCurlHeaders headers = MakeHeaders(APostBody != nullptr, AToken);
     TSink sink;
@@ -347,6 +364,20 @@ THttpTransport::TCancelScope::TCancelScope(const std::atomic<bool>& AFlag) : FPr
 
 THttpTransport::TCancelScope::~TCancelScope() {
     CancelFlag = FPrevious;
+}
+
+// A scope within a scope on one thread keeps the outer one's handle.
+THttpTransport::TKeptConnections::TKeptConnections() {
+    if (KeptHandle) return;
+    InitCurlOnce();
+    KeptHandle = curl_easy_init();
+    FOwner = true;
+}
+
+THttpTransport::TKeptConnections::~TKeptConnections() {
+    if (!FOwner) return;
+    curl_easy_cleanup(KeptHandle);
+    KeptHandle = nullptr;
 }
 
 void THttpTransport::SetCaFile(std::string APath) {

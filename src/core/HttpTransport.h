@@ -82,6 +82,21 @@ public:
         const std::atomic<bool>* FPrevious;
     };
 
+    // While a scope lives, the exchanges made on its thread go over one kept libcurl handle, and
+    // so keep their connection and TLS session between them for as long as the server keeps the
+    // connection open, rather than paying for a new connection and handshake each time. Without
+    // one, each exchange has a connection of its own. A worker holds one for its thread's life.
+    class TKeptConnections {
+    public:
+        TKeptConnections();
+        ~TKeptConnections();
+        TKeptConnections(const TKeptConnections&) = delete;
+        TKeptConnections& operator=(const TKeptConnections&) = delete;
+
+    private:
+        bool FOwner = false;
+    };
+
     // An empty AToken sends no Authorization header at all.
     static THttpReply Get(const std::string& AUrl, const std::string& AToken);
     static THttpReply Post(const std::string& AUrl, const std::string& ABody,

@@ -25,6 +25,7 @@ using TShared = TServerWorker::TShared;
 
 void Serve(const std::shared_ptr<TShared>& AShared) {
     const TServerWorker::TLink link(AShared);
+    const THttpTransport::TKeptConnections kept;
     for (;;) {
         std::function<void(const TServerWorker::TLink&)> job;
         {

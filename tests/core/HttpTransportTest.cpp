@@ -245,15 +245,17 @@ TEST(HttpTransport, GivesUpOnASilentServer) {
     }
 }
 
-// Exchanges on one thread go over one kept connection; a change never does, so that a server
-// that dies after acting on it is never sent it again over a new one.
+// Exchanges on a thread that keeps its connections go over one; a change never does, so that a
+// server that dies after acting on it is never sent it again over a new one.
 TEST(HttpTransport, GetsKeepTheirConnectionAndAChangeTakesAFreshOneAndIsSentOnce) {
     TRawServer server("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n{}",
                       TRawServer::TKeepingGetsDroppingPosts{});
     std::thread([&] {
+        EXPECT_EQ(THttpTransport::Get(server.Url("/x"), "t").StatusCode, 200);  // keeps nothing
+        const THttpTransport::TKeptConnections kept;
         for (int i = 0; i < 3; ++i)
             EXPECT_EQ(THttpTransport::Get(server.Url("/x"), "t").StatusCode, 200);
-        EXPECT_EQ(server.Connections(), 1);
+        EXPECT_EQ(server.Connections(), 2);
         const THttpReply change =
             THttpTransport::Post(server.Url("/change"), "{}", "t", TConnection::Fresh);
         EXPECT_EQ(change.Failure, THttpFailure::BrokeOff);

@@ -143,6 +143,7 @@ TEST_F(Https, CyclesKeepOneConnectionAndAChangeOpensOneOfItsOwn) {
         THttpTransport::SetCaFile(tls ? TlsFile("ca.pem") : std::string());
         const QString host = tls ? "https://127.0.0.1" : "127.0.0.1";
         std::thread([&] {
+            const THttpTransport::TKeptConnections kept;  // as a worker's thread has
             const auto cycles = [&](int ACount) {
                 for (int i = 0; i < ACount; ++i) {
                     std::int32_t pending, completed, total, maxId, fresh;
