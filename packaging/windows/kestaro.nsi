@@ -50,7 +50,7 @@ FunctionEnd
 Function CheckFolderPage
     Call FindOtherInstallation
     StrCmp $OtherFolder "" +3
-        MessageBox MB_ICONEXCLAMATION|MB_OK "${OTHER_INSTALLATION}"
+        MessageBox MB_ICONEXCLAMATION|MB_OK|MB_RIGHT|MB_RTLREADING "${OTHER_INSTALLATION}"
         Abort
 FunctionEnd
 
@@ -79,7 +79,7 @@ Function ${PREFIX}EndRunningCopy
         FileClose $2
         Goto done
     busy:
-        MessageBox MB_ICONSTOP|MB_OK "برنامج Kestaro ما زال يعمل ولم يمكن إغلاقه، فلم يُغيَّر شيء. أغلقه من قائمة أيقونته بجانب الساعة («خروج») ثم أعد المحاولة." /SD IDOK
+        MessageBox MB_ICONSTOP|MB_OK|MB_RIGHT|MB_RTLREADING "برنامج Kestaro ما زال يعمل ولم يمكن إغلاقه، فلم يُغيَّر شيء. أغلقه من قائمة أيقونته بجانب الساعة («خروج») ثم أعد المحاولة." /SD IDOK
         SetErrorLevel 2
         Quit
     done:
@@ -119,7 +119,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "MIT licence, the Kestaro developers
 ; Qt 6 runs on Windows 10 and 11 only: an older Windows is told so before anything is copied.
 Function .onInit
     ${IfNot} ${AtLeastWin10}
-        MessageBox MB_ICONSTOP|MB_OK "يتطلب هذا البرنامج Windows 10 أو Windows 11، ولا يعمل على هذا الإصدار من Windows؛ لم يُثبَّت شيء." /SD IDOK
+        MessageBox MB_ICONSTOP|MB_OK|MB_RIGHT|MB_RTLREADING "يتطلب هذا البرنامج Windows 10 أو Windows 11، ولا يعمل على هذا الإصدار من Windows؛ لم يُثبَّت شيء." /SD IDOK
         SetErrorLevel 3
         Quit
     ${EndIf}
@@ -128,7 +128,7 @@ FunctionEnd
 Section "Kestaro"
     Call FindOtherInstallation
     StrCmp $OtherFolder "" +4
-        MessageBox MB_ICONSTOP|MB_OK "${OTHER_INSTALLATION} لم يُثبَّت شيء." /SD IDOK
+        MessageBox MB_ICONSTOP|MB_OK|MB_RIGHT|MB_RTLREADING "${OTHER_INSTALLATION} لم يُثبَّت شيء." /SD IDOK
         SetErrorLevel 4
         Quit
     Call EndRunningCopy
@@ -138,7 +138,7 @@ Section "Kestaro"
     ClearErrors
     File /r "${STAGE}\*.*"
     IfErrors 0 +4
-        MessageBox MB_ICONSTOP|MB_OK "تعذرت كتابة ملفات البرنامج في $INSTDIR." /SD IDOK
+        MessageBox MB_ICONSTOP|MB_OK|MB_RIGHT|MB_RTLREADING "تعذرت كتابة ملفات البرنامج في $INSTDIR." /SD IDOK
         SetErrorLevel 2
         Quit
     WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -204,7 +204,7 @@ Section "Uninstall"
     RMDir /r "$INSTDIR\translations"
     ; A program file another program holds is a failure: the entry stays, to try again.
     IfFileExists "$INSTDIR\kestaro-zelvan.exe" 0 +4
-        MessageBox MB_ICONSTOP|MB_OK "تعذر حذف ملفات البرنامج من $INSTDIR؛ أغلق ما يستعملها ثم أعد المحاولة." /SD IDOK
+        MessageBox MB_ICONSTOP|MB_OK|MB_RIGHT|MB_RTLREADING "تعذر حذف ملفات البرنامج من $INSTDIR؛ أغلق ما يستعملها ثم أعد المحاولة." /SD IDOK
         SetErrorLevel 2
         Quit
     ; The entry and the shortcut are the installation's the entry names: one of an earlier
