@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <cstdlib>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "HttpTransport.h"
 #include "uZelvanApi.h"
@@ -38,4 +42,31 @@ TEST(HttpsOnWindows, WithTheSchoolsAuthorityEachCertificateIsJudged) {
         EXPECT_TRUE(error.endsWith(row.Cause)) << row.Server << ": " << error.toStdString();
     }
     THttpTransport::SetCaFile({});
+}
+
+// Worker threads that kept a TLS connection end without harm to the heap: state a thread keeps
+// must be freed by the thread's own code before it ends, never by a thread_local destructor,
+// which mingw-w64 may run after the thread's storage is gone.
+TEST(HttpsOnWindows, ThreadsThatKeptAConnectionLeaveTheHeapWhole) {
+    const char* authority = std::getenv("KESTARO_TLS_CA");
+    const char* port = std::getenv("KESTARO_TLS_PORT");
+    if (!authority || !port) GTEST_SKIP() << "no TLS servers named";
+    THttpTransport::SetCaFile(authority);
+    for (int round = 0; round < 4; ++round) {
+        std::vector<std::thread> threads;
+        for (int i = 0; i < 8; ++i)
+            threads.emplace_back([port] {
+                const THttpTransport::TKeptConnections kept;
+                for (int n = 0; n < 2; ++n) {
+                    QString error;
+                    TZelvanApi::TestConnection("https://localhost", std::atoi(port), "2613", error);
+                }
+            });
+        for (std::thread& thread : threads) thread.join();
+    }
+    THttpTransport::SetCaFile({});
+    HANDLE heaps[64];
+    const DWORD count = GetProcessHeaps(64, heaps);
+    for (DWORD i = 0; i < count && i < 64; ++i)
+        EXPECT_TRUE(HeapValidate(heaps[i], 0, nullptr)) << "heap " << i;
 }
