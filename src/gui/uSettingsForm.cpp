@@ -293,10 +293,12 @@ void TFrmSettings::SetIniPathForTesting(const QString& APath) {
     IniPathForTesting = APath;
 }
 
+// Asked by every reader of the settings, and the same for the program's whole run.
 QString TFrmSettings::ProgramPath() {
-    const std::string path =
-        QDir::toNativeSeparators(QCoreApplication::applicationFilePath()).toStdString();
-    return QDir::fromNativeSeparators(QString::fromStdString(TFileNames::LongForm(path)));
+    static const QString path =
+        QDir::fromNativeSeparators(QString::fromStdString(TFileNames::LongForm(
+            QDir::toNativeSeparators(QCoreApplication::applicationFilePath()).toStdString())));
+    return path;
 }
 
 QString TFrmSettings::GetIniPath() {
