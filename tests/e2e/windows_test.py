@@ -288,20 +288,21 @@ def main(setup, server_program):
         # and everything goes but the file, the uninstaller included, with exit code 0.
         quiet = wine.run("reg", "query", UNINSTALL_KEY, "/v", "QuietUninstallString").stdout
         uninstaller, options = re.search(r'REG_SZ\s+"([^"]+)" (.*)', quiet).groups()
+        uninstall = [uninstaller, *options.split(" ", 1)]
         running = wait_for(lambda: subprocess.run(["pgrep", "-f", r"kestaro-zelvan\.exe"],
                                                   capture_output=True, text=True).stdout.split(),
                            "the running copy's process")
         for pid in running:
             os.kill(int(pid), signal.SIGSTOP)
         try:
-            refused = wine.run(uninstaller, *options.split(" ", 1), timeout=120)
+            refused = wine.run(*uninstall, timeout=120)
         finally:
             for pid in running:
                 os.kill(int(pid), signal.SIGCONT)
         assert refused.returncode == 2, refused.returncode
         assert os.path.exists(program), "removed while it runs"
         assert "InstallLocation" in wine.run("reg", "query", UNINSTALL_KEY).stdout, "entry gone"
-        gone = wine.run(uninstaller, *options.split(" ", 1), timeout=120)
+        gone = wine.run(*uninstall, timeout=120)
         assert gone.returncode == 0, (gone.returncode, sorted(os.listdir(folder)))
         wait_for(lambda: not desktop.windows("--name", TITLE), "the program to end", 30)
         assert not os.path.exists(program), "the program is still there"
@@ -318,7 +319,7 @@ def main(setup, server_program):
         refused = wine.run(setup, "/S", "/D=C:\\Kestaro2")
         assert refused.returncode == 4 and not os.path.exists(second), refused.returncode
         assert windows_folder.lower() in wine.run("reg", "query", UNINSTALL_KEY).stdout.lower()
-        wine.run(uninstaller, *options.split(" ", 1), timeout=120)
+        wine.run(*uninstall, timeout=120)
         assert wine.run(setup, "/S", "/D=C:\\Kestaro2").returncode == 0
         assert os.path.exists(second), "not installed once the first was removed"
         print("ok 13 a second installation is refused (exit code 4) while the first is there")

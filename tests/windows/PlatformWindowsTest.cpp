@@ -8,8 +8,11 @@
 
 #include "AlertSound.h"
 #include "AutoStart.h"
+#include "WindowsPaths.h"
 
 namespace {
+
+using WindowsPaths::Utf8;
 
 int Passed = 0;
 int Failed = 0;
@@ -59,13 +62,6 @@ bool WriteValue(DWORD AType, const BYTE* AData, DWORD ABytes) {
 bool WriteText(DWORD AType, const std::wstring& AText) {
     return WriteValue(AType, reinterpret_cast<const BYTE*>(AText.c_str()),
                       DWORD((AText.size() + 1) * sizeof(wchar_t)));
-}
-
-std::string Utf8(const std::wstring& AText) {
-    std::string text(AText.size() * 3, '\0');
-    text.resize(std::size_t(WideCharToMultiByte(CP_UTF8, 0, AText.data(), int(AText.size()),
-                                                text.data(), int(text.size()), nullptr, nullptr)));
-    return text;
 }
 
 // A program file of our own in a folder whose name Windows also gives in a short (8.3) form.
